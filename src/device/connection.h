@@ -1,0 +1,44 @@
+#pragma once
+
+// Connecting and disconnecting the instrument, and the operator's instrument commands,
+// as plain functions for the window. All run on the main thread.
+
+#include <memory>
+
+namespace kantrel {
+
+class UsbTransport;
+class TMeasData;
+
+// The transport that the next connection uses (libusb or the simulated instrument).
+// The caller keeps it alive while connected.
+void SetUsbTransport(UsbTransport* transport);
+
+struct ConnectResult {
+    bool opened = false;                  // false: "Tensolog not found"
+    bool commandThreadStarted = false;    // false after opened: "Can not create command thread" was shown
+    bool measuringThreadStarted = false;  // false after opened: "Can not create measuring thread" was shown
+};
+
+// Stops what ran (DisconnectInstrument), replaces measData with a new store for
+// kAveragingCounts[sampleRateIndex], opens the link, sets commandPending,
+// instrumentConnected and readoutMask = 0, starts both threads. The window then
+// enables TimerInit2 and calls SetTensologKeys(true), or shows "Tensolog not found".
+ConnectResult ConnectInstrument();
+
+// Clears instrumentConnected, ends and joins the command thread, then the measuring
+// thread, and closes the link. The window stops TimerGetMeas before calling it.
+void DisconnectInstrument();
+
+// Destroys the store (after DisconnectInstrument); measData becomes null.
+void DestroyMeasData();
+
+// The operator's instrument commands.
+void ZeroClick();               // "#A03"
+void unZeroClick();             // "#A13"
+void clrPeakClick();            // "#B03"
+void ButtonGetFirmwareClick();  // "#I05", only when commandPending is clear
+void ButtonGetErrorClick();     // "#Y00"
+void clrDevErrorClick();        // "#Y01", only when commandPending is clear
+
+}  // namespace kantrel

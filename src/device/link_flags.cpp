@@ -1,0 +1,9 @@
+#include "device/link_flags.h"
+
+namespace kantrel {
+
+std::atomic<bool> commandPending{false};
+std::atomic<bool> instrumentConnected{false};
+std::atomic<bool> dataErrorLatched{false};
+
+}  // namespace kantrel

@@ -1,0 +1,7 @@
+#include "device/readout.h"
+
+namespace kantrel {
+
+void ReadoutTimerTick(TMeasData& /*store*/) {}
+
+}  // namespace kantrel

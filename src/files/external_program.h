@@ -1,0 +1,20 @@
+#pragma once
+
+// The external program started for each data set taken singly, with the data set's
+// values in its parameters.
+
+#include <string>
+
+namespace kantrel {
+
+class TMeasData;
+
+// The parameters from settings.extParameter with the placeholders _Min_, _Max_,
+// _MinAvr_, _MaxAvr_, _Mean_ (the store's texts, converted with ToSettingSeparator in
+// the store itself), _Time_ and _Date_ (of row `row`) replaced.
+std::string ExpandParameters(TMeasData& store, int row);
+
+// Starts the program; on failure shows the message for the result code.
+void LaunchExternalProgram(const std::string& program, const std::string& parameters);
+
+}  // namespace kantrel

@@ -1,0 +1,129 @@
+#pragma once
+
+// The interfaces through which the core reaches the window, the operator and the
+// operating system. The window and the platform adapters implement them; tests fake
+// them. Every port has a default that does nothing or passes text through unchanged.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kantrel {
+
+struct CivilDateTime;
+
+// Message-box captions as the operator sees them.
+inline constexpr std::string_view kCaptionError = "Error";
+inline constexpr std::string_view kCaptionERROR = "ERROR";
+inline constexpr std::string_view kCaptionWarning = "WARNING";
+inline constexpr std::string_view kCaptionInformation = "INFORMATION";
+
+// The main window as the core sees it.
+// Its operations are called on the main thread, except the two Post... operations.
+class WindowPort {
+public:
+    virtual ~WindowPort() = default;
+    // Runs fn on the main thread soon, without waiting (any thread). Worker threads use
+    // it for what must happen there (a message box, the save). The default runs fn at
+    // once on the calling thread.
+    virtual void PostToMainThread(std::function<void()> fn);
+    // Modal box with an OK button; returns when the operator has closed it.
+    virtual void ShowMessage(std::string_view text, std::string_view caption);
+    // The status line ErrorString (main thread).
+    virtual void SetStatusText(std::string_view text);
+    // Texts produced by the command thread ("#I05" firmware into Label1, "#Y00" error
+    // into ErrorString). Called on the command thread; the window hands them over.
+    virtual void PostFirmwareText(std::string text);
+    virtual void PostDeviceErrorText(std::string text);
+    // Enabled state of the recording keys.
+    virtual void SetTensologKeys(bool enabled);
+    // End of the start-up readout: loadFromFile, CheckBoxAutoClrPeak, ButtonZoom,
+    // ComboBoxSampleRate and Language enabled.
+    virtual void EnableReadoutControls();
+    // The save action of the window (the SAVE button, saveToFileClick).
+    virtual void SaveDataSets();
+
+    // Chart feed during automatic recording. slot: 0 Value, 1 Min., 2 Max.,
+    // 3 Min. averaged, 4 Max. averaged.
+    virtual bool IsSeriesChecked(int slot);
+    virtual void ChartDeletePoint(int slot, int index);
+    virtual void ChartAddPoint(int slot, double x, double y);
+    virtual void ChartZoomAll();
+};
+
+// The user's regional settings.
+class RegionalSettings {
+public:
+    virtual ~RegionalSettings() = default;
+    virtual std::string DecimalSeparator() const;                 // default "."
+    virtual std::string FormatLongTime(const CivilDateTime& t) const;   // default HH:MM:SS
+    virtual std::string FormatShortDate(const CivilDateTime& t) const;  // default DD.MM.YYYY
+    // Date text + " " + time text back into a date-time (days); nullopt when the
+    // regional formats cannot read it.
+    virtual std::optional<double> ParseDateTime(std::string_view dateAndTime) const;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual double Now() const;  // local date and time, days since 30 December 1899
+};
+
+// A timer that ticks on the main thread, also while a modal box is open.
+class MainThreadTimer {
+public:
+    virtual ~MainThreadTimer() = default;
+    virtual void Start(int intervalMs) = 0;
+    virtual void Stop() = 0;
+    virtual bool IsActive() const = 0;
+};
+class TimerFactory {
+public:
+    virtual ~TimerFactory() = default;
+    // The timer is created stopped; tick runs on the main thread.
+    virtual std::unique_ptr<MainThreadTimer> CreateTimer(std::function<void()> tick);
+    // Releases a timer from inside its own tick: stops it now, frees it later.
+    virtual void ReleaseLater(std::unique_ptr<MainThreadTimer> timer);
+};
+
+// Keystrokes into whatever window has the focus.
+class KeyInjector {
+public:
+    virtual ~KeyInjector() = default;
+    virtual bool Available();                 // false: typing is not possible here
+    virtual void SendKeyStroke(char32_t ch);  // one press and one release of the key
+    virtual void SendEnter();
+    virtual void Pause(int milliseconds);
+};
+
+// Starts a program without waiting for it. Returns a shell-style result code: above 32
+// means started; 2 file not found, 3 path not found, 8 out of memory, 11 bad format,
+// 26 access denied, 31 no program for the file type, other values a general failure.
+class ProgramLauncher {
+public:
+    virtual ~ProgramLauncher() = default;
+    virtual int Launch(const std::string& program, const std::string& parameters);
+};
+
+struct Ports {
+    WindowPort* window = nullptr;
+    RegionalSettings* regional = nullptr;
+    Clock* clock = nullptr;
+    TimerFactory* timers = nullptr;
+    KeyInjector* keys = nullptr;
+    ProgramLauncher* launcher = nullptr;
+};
+
+// The ports in use. Unset entries fall back to the defaults above.
+Ports& ports();
+WindowPort& window();
+RegionalSettings& regional();
+Clock& clock();
+TimerFactory& timers();
+KeyInjector& keys();
+ProgramLauncher& launcher();
+
+}  // namespace kantrel

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "measure/ports.h"
+
+namespace kantrel {
+
+// The local date and time of the machine.
+class SystemClock : public Clock {};
+
+}  // namespace kantrel

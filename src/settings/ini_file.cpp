@@ -1,0 +1,298 @@
+#include "settings/ini_file.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "settings/text_encoding.h"
+
+namespace kantrel {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    auto unit = [&](std::size_t i) -> char16_t {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            } else {
+                cp = 0xFFFD;
+            }
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
+    std::string out;
+    auto put = [&](char16_t u) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out.push_back(bigEndian ? hi : lo);
+        out.push_back(bigEndian ? lo : hi);
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (extra > 0 && i + static_cast<std::size_t>(extra) >= text.size()) extra = 0;
+        char32_t cp = extra == 0 ? c : (c & (0x3F >> extra));
+        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += static_cast<std::size_t>(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            put(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::optional<int> ParseInteger(std::string_view text) {
+    text = TrimBlanks(text);
+    bool negative = false;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (negative) value = -value;
+    // Hexadecimal texts up to 0xFFFFFFFF read as the 32-bit pattern they spell.
+    if (base == 16 && !negative && value > 0x7FFFFFFFLL && value <= 0xFFFFFFFFLL)
+        value -= 0x100000000LL;
+    if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+IniFile IniFile::Parse(std::string_view bytes) {
+    IniFile ini;
+    std::string text;
+    if (bytes.starts_with(kUtf8Bom)) {
+        ini.encoding_ = Encoding::Utf8Bom;
+        text = DecodeTextFile(bytes.substr(kUtf8Bom.size()));
+    } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+               static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        ini.encoding_ = Encoding::Utf16LeBom;
+        text = Utf16ToUtf8(bytes.substr(2), false);
+    } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
+               static_cast<unsigned char>(bytes[1]) == 0xFF) {
+        ini.encoding_ = Encoding::Utf16BeBom;
+        text = Utf16ToUtf8(bytes.substr(2), true);
+    } else {
+        text = DecodeTextFile(bytes);
+    }
+    if (text.find("\r\n") != std::string::npos) ini.lineEnd_ = "\r\n";
+
+    Section* current = nullptr;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line = TrimBlanks(std::string_view(text).substr(pos, end - pos));
+        pos = end + 1;
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
+            const std::string_view name = line.substr(1, line.size() - 2);
+            current = ini.FindSection(name);
+            if (current == nullptr) {
+                ini.sections_.push_back(Section{std::string(name), {}});
+                current = &ini.sections_.back();
+            }
+            continue;
+        }
+        if (current == nullptr) continue;  // before the first section
+        if (const auto eq = line.find('='); eq != std::string_view::npos) {
+            current->lines.push_back(
+                Line{true, std::string(TrimBlanks(line.substr(0, eq))), std::string(TrimBlanks(line.substr(eq + 1)))});
+        } else {
+            current->lines.push_back(Line{false, {}, std::string(line)});
+        }
+    }
+    return ini;
+}
+
+IniFile::LoadResult IniFile::Load(const std::string& path) {
+    LoadResult result;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return result;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        result.ok = false;
+        result.error = std::strerror(errno);
+        return result;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad()) {
+        result.ok = false;
+        result.error = "read error";
+        return result;
+    }
+    result.file = Parse(bytes.str());
+    return result;
+}
+
+bool IniFile::Save(const std::string& path) const { return WriteFileReplacing(path, Serialize()); }
+
+IniFile::Section* IniFile::FindSection(std::string_view name) {
+    for (Section& s : sections_)
+        if (EqualsIgnoreCase(s.name, name)) return &s;
+    return nullptr;
+}
+
+const IniFile::Section* IniFile::FindSection(std::string_view name) const {
+    for (const Section& s : sections_)
+        if (EqualsIgnoreCase(s.name, name)) return &s;
+    return nullptr;
+}
+
+bool IniFile::SectionExists(std::string_view section) const { return FindSection(section) != nullptr; }
+
+std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {
+    const Section* s = FindSection(section);
+    if (s == nullptr) return std::nullopt;
+    for (const Line& line : s->lines)
+        if (line.isEntry && EqualsIgnoreCase(line.key, key)) return line.value;
+    return std::nullopt;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+    auto value = Read(section, key);
+    return value ? *value : std::string(def);
+}
+
+int IniFile::ReadInteger(std::string_view section, std::string_view key, int def) const {
+    auto value = Read(section, key);
+    if (!value) return def;
+    return ParseInteger(*value).value_or(def);
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+    Section* s = FindSection(section);
+    if (s == nullptr) {
+        sections_.push_back(Section{std::string(section), {}});
+        s = &sections_.back();
+    }
+    for (Line& line : s->lines) {
+        if (line.isEntry && EqualsIgnoreCase(line.key, key)) {
+            line.key = std::string(key);
+            line.value = std::string(value);
+            return;
+        }
+    }
+    s->lines.push_back(Line{true, std::string(key), std::string(value)});
+}
+
+std::string IniFile::Serialize() const {
+    std::string text;
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        if (i > 0) text += lineEnd_;
+        text += "[" + sections_[i].name + "]" + lineEnd_;
+        for (const Line& line : sections_[i].lines) {
+            text += line.isEntry ? line.key + "=" + line.value : line.value;
+            text += lineEnd_;
+        }
+    }
+    switch (encoding_) {
+    case Encoding::Utf8:
+        return text;
+    case Encoding::Utf8Bom:
+        return std::string(kUtf8Bom) + text;
+    case Encoding::Utf16LeBom:
+        return "\xFF\xFE" + Utf8ToUtf16(text, false);
+    case Encoding::Utf16BeBom:
+        return "\xFE\xFF" + Utf8ToUtf16(text, true);
+    }
+    return text;
+}
+
+bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    // Written beside the target and renamed over it, so that a failed write leaves the
+    // old file as it was.
+    const std::string temp = path + ".tmp";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (out) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        std::error_code ec;
+        if (out) std::filesystem::rename(temp, path, ec);
+        if (out && !ec) return true;
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    // No file can be created beside it (a folder without write access): write in place.
+    std::ofstream inPlace(path, std::ios::binary | std::ios::trunc);
+    if (!inPlace) return false;
+    inPlace.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    inPlace.close();
+    return static_cast<bool>(inPlace);
+}
+
+}  // namespace kantrel
