@@ -83,8 +83,8 @@ std::string FormatValue(double value, double nominalValue, bool hiRes, std::stri
     // fmt prints with '.' whatever the process locale says; the regional separator
     // goes in afterwards.
     fmt::memory_buffer out;
-    if (decimals < 0) fmt::format_to(std::back_inserter(out), "{: .6g}", r);
-    else fmt::format_to(std::back_inserter(out), "{: 6.{}f}", r, decimals);
+    if (decimals < 0) fmt::format_to(std::back_inserter(out), "{:> .6g}", r);
+    else fmt::format_to(std::back_inserter(out), "{:> 6.{}f}", r, decimals);
     std::string text(out.data(), out.size());
     if (const auto dot = text.find('.'); dot != std::string::npos) text.replace(dot, 1, decimalSeparator);
     return text;

@@ -27,7 +27,7 @@ void ResetMeanOfMeans() {
 
 TMeasData::TMeasData(std::int32_t averagingCount)
     : dataList(kDataListSize), averagingCount(averagingCount < 1 ? 1 : averagingCount), sampleTime(clock().Now()),
-      lastKeyTime(sampleTime) {
+      lastKeyTime(sampleTime), clockStart(sampleTime) {
     commandPending.store(false);
     readoutTimer = timers().CreateTimer([this] { ReadoutTimerTick(*this); });
     readoutTimer->Start(10);

@@ -131,6 +131,10 @@ public:
     std::string meanText, minText, maxText, minAvrText, maxAvrText;
     double sampleTime;
     double lastKeyTime;
+    // The clock counts whole milliseconds from the creation time: adding 1 ms steps to
+    // a date-time double would drift by about half a second an hour through rounding.
+    double clockStart;
+    std::int64_t elapsedMs = 0;
 
 private:
     tDataListArray& MutableRow(int row) { return dataList[static_cast<std::size_t>(row)]; }

@@ -2,6 +2,7 @@
 // a time, into means, peaks, the zero and recorded data sets.
 
 #include <charconv>
+#include <cmath>
 #include <fmt/format.h>
 
 #include "device/device_parameters.h"
@@ -44,7 +45,7 @@ bool TMeasData::ProcessSamples() {
     // the call are processed too. Every step works on the members directly: a modal box
     // opened below lets a timer tick enter this function again.
     while (ringReadIndex.load(std::memory_order_relaxed) != ringWriteIndex.load(std::memory_order_acquire)) {
-        sampleTime += kOneMillisecond;
+        sampleTime = clockStart + static_cast<double>(++elapsedMs) / 86400000.0;
         const std::int32_t read = ringReadIndex.load(std::memory_order_relaxed);
         const SampleEntry entry = sampleRing[static_cast<std::size_t>(read)];
         ringReadIndex.store((read + 1) % kSampleRingSize, std::memory_order_release);
@@ -91,8 +92,10 @@ void TMeasData::ApplySampleCode(char code) {
         peakMaxAvr = -kPeakReset;
         break;
     case '3':
+        // Compared in whole milliseconds of sample time: the clock is a sum of 1 ms
+        // steps, and its rounding must not decide a press that falls on the boundary.
         if (settings.useSelKeySingleShot != 0 &&
-            sampleTime > lastKeyTime + settings.KeyDebounceTimeMs * kOneMillisecond) {
+            std::llround((sampleTime - lastKeyTime) / kOneMillisecond) > settings.KeyDebounceTimeMs) {
             lastKeyTime = sampleTime;
             keyCaptureRequest = true;
         }

@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <fmt/format.h>
 
+#include "device/device_parameters.h"
+#include "device/link_flags.h"
 #include "measure/date_time.h"
+#include "measure/meas_data.h"
+#include "settings/language.h"
+#include "settings/settings.h"
 
 namespace kantrel::test {
 
@@ -116,7 +121,31 @@ void ManualTimerFactory::TickAll() {
     released.clear();
 }
 
+void ResetProcessState() {
+    deviceParameters = DeviceParameters{};
+    readoutMask = 0;
+    hiResolution = false;
+    sampleRateIndex = 0;
+    commandPending = false;
+    instrumentConnected = false;
+    dataErrorLatched = false;
+    settings = Settings{};
+    configInCurrentDir = false;
+    languageIndex = 0;
+    peakMax = -kPeakReset;
+    peakMin = kPeakReset;
+    peakMaxAvr = -kPeakReset;
+    peakMinAvr = kPeakReset;
+    overloadHoldOff = 0;
+    calErrorShowing = false;
+    ResetMeanOfMeans();
+    listRebuildPending = false;
+    connectionLossHandled = false;
+    measData = nullptr;
+}
+
 PortsScope::PortsScope() : saved_(ports()) {
+    ResetProcessState();
     ports() = Ports{&window, &regional, &clock, &timers, &keys, &launcher};
 }
 PortsScope::~PortsScope() { ports() = saved_; }

@@ -131,7 +131,13 @@ public:
     int result = 42;
 };
 
-// Installs a set of fakes as the process's ports for the life of the scope.
+// Puts the process-wide state of the core back to its program-start values: device
+// parameters, settings, link flags, peaks and mean of means. Each test process starts
+// fresh anyway; this keeps tests independent when a binary runs them all at once.
+void ResetProcessState();
+
+// Installs a set of fakes as the process's ports for the life of the scope, after
+// ResetProcessState().
 class PortsScope {
 public:
     PortsScope();

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "settings/ini_file.h"
+#include "settings/settings.h"
+#include "support/fake_ports.h"
+#include "support/test_environment.h"
+
+namespace kantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+// Folders inside the test's temporary root: <root>/appdata, <root>/share (whose
+// "Marvix/Kantrel 731 USB" is the installation folder), working directory <root>/work.
+class TestFolders : public SystemFolders {
+public:
+    std::optional<std::string> AppDataFolder() const override { return appData; }
+    std::optional<std::string> ProgramFilesFolder() const override { return programFiles; }
+    std::string CurrentDirectory() const override { return cwd; }
+
+    // A folder per test, so that the tests also stand apart when one process runs them all.
+    std::string root = test::IsolatedEnvironment::Root() + "/" +
+                       testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::optional<std::string> appData = root + "/appdata";
+    std::optional<std::string> programFiles = root + "/share";
+    std::string cwd = root + "/share/Marvix/Kantrel 731 USB";
+};
+
+class SettingsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        SetSystemFolders(&folders);
+        fs::create_directories(folders.root + "/appdata");
+        WriteFileBytes(Install("731config.ini"), "[Config]\nSampleRate=3\n");
+        WriteFileBytes(Install("731config.lng"), "[LANGUAGE1]\nLanguage=Deutsch\n");
+    }
+    void TearDown() override { SetSystemFolders(nullptr); }
+    std::string Install(const std::string& name) { return folders.root + "/share/Marvix/Kantrel 731 USB/" + name; }
+    std::string PerUser(const std::string& name) { return folders.root + "/appdata/Marvix/Kantrel 731 USB/" + name; }
+
+    test::PortsScope scope;
+    TestFolders folders;
+};
+
+TEST_F(SettingsTest, FirstStartCopiesTheDefaultsAndReadsThem) {
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    EXPECT_EQ(ReadFileBytes(PerUser("731config.ini")), "[Config]\nSampleRate=3\n");
+    EXPECT_EQ(ReadFileBytes(PerUser("731config.lng")), "[LANGUAGE1]\nLanguage=Deutsch\n");
+    ReadSettings(",");
+    EXPECT_FALSE(configInCurrentDir);
+    EXPECT_EQ(settings.SampleRate, 3);
+}
+
+TEST_F(SettingsTest, SecondStartCopiesNothing) {
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    WriteFileBytes(PerUser("731config.ini"), "[Config]\nSampleRate=9\n");
+    WriteFileBytes(Install("731config.ini"), "[Config]\nSampleRate=1\n");
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    ReadSettings(",");
+    EXPECT_EQ(settings.SampleRate, 9);
+}
+
+TEST_F(SettingsTest, MissingDefaultsAreNoError) {
+    fs::remove_all(folders.root + "/share");
+    folders.cwd = folders.root + "/work";
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    EXPECT_TRUE(fs::is_directory(PerUser("")));
+    EXPECT_FALSE(fs::exists(PerUser("731config.ini")));
+}
+
+TEST_F(SettingsTest, PrepareReportsMissingAppDataAndUncreatableFolders) {
+    folders.appData.reset();
+    EXPECT_EQ(PrepareConfigFolder().status, PrepareResult::Status::NoAppData);
+    EXPECT_FALSE(SettingsFilePath().has_value());
+    EXPECT_FALSE(LanguageFilePath().has_value());
+
+    folders.appData = folders.root + "/appdata";
+    WriteFileBytes(folders.root + "/appdata/Marvix", "a file where the folder should be");
+    const PrepareResult r = PrepareConfigFolder();
+    EXPECT_EQ(r.status, PrepareResult::Status::CannotCreate);
+    EXPECT_EQ(r.error, "Cannot create " + folders.root + "/appdata/Marvix");
+}
+
+TEST_F(SettingsTest, WorkingDirectoryModeKeepsSettingsAndLanguageChoiceThere) {
+    folders.cwd = folders.root + "/work";
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    WriteFileBytes(folders.cwd + "/731config.ini", "[Config]\nSampleRate=11\n");
+    ReadSettings(",");
+    EXPECT_TRUE(configInCurrentDir);
+    EXPECT_EQ(settings.SampleRate, 11);
+    EXPECT_EQ(*SettingsFilePath(), folders.cwd + "/731config.ini");
+    EXPECT_EQ(*LanguageChoicePath(), folders.cwd + "/731config.lng");
+    EXPECT_EQ(*LanguageFilePath(), PerUser("731config.lng"));
+    ASSERT_TRUE(StoreSetting("graficMode", "2"));
+    EXPECT_EQ(ReadFileBytes(folders.cwd + "/731config.ini"), "[Config]\nSampleRate=11\ngraficMode=2\n");
+}
+
+TEST_F(SettingsTest, NoInstallationFolderMeansPerUserMode) {
+    folders.programFiles.reset();
+    ReadSettings(",");
+    EXPECT_FALSE(configInCurrentDir);
+    EXPECT_EQ(*LanguageChoicePath(), PerUser("731config.ini"));
+}
+
+TEST_F(SettingsTest, DefaultsWhenTheFileIsMissingOrHasNoSection) {
+    for (const char* content : {"", "[Other]\nSampleRate=1\n"}) {
+        SCOPED_TRACE(content);
+        fs::create_directories(PerUser(""));
+        WriteFileBytes(PerUser("731config.ini"), content);
+        ReadSettings(",");
+        const Settings d;
+        EXPECT_EQ(settings.SampleRate, 6);
+        EXPECT_EQ(settings.graficMode, 0);
+        EXPECT_TRUE(settings.showPeakUp);
+        EXPECT_TRUE(settings.showPeakDn);
+        EXPECT_FALSE(settings.showPeakUpFiltered);
+        EXPECT_TRUE(settings.showMean);
+        EXPECT_EQ(settings.TimerClrPeakMs, 250);
+        EXPECT_EQ(settings.KeyDebounceTimeMs, 70);
+        EXPECT_EQ(settings.KeyBufDelayTimeMs, 10);
+        EXPECT_EQ(settings.DecimalSeparator, ",");  // the locale's separator
+        EXPECT_EQ(settings.extProgramm, "");
+    }
+}
+
+TEST_F(SettingsTest, OutOfRangeValuesAreClamped) {
+    fs::create_directories(PerUser(""));
+    WriteFileBytes(PerUser("731config.ini"),
+                   "[Config]\nSampleRate=13\ngraficMode=-1\nTimerClrPeakMs=-5\nKeyDebounceTimeMs=-70\n"
+                   "KeyBufDelayTimeMs=-10\nuseSelKeySingleShot=5\nshowPeakUp=0\nDecimalSeparator=;x\n");
+    ReadSettings(",");
+    EXPECT_EQ(settings.SampleRate, 12);
+    EXPECT_EQ(settings.graficMode, 0);
+    EXPECT_EQ(settings.TimerClrPeakMs, 0);
+    EXPECT_EQ(settings.KeyDebounceTimeMs, 0);
+    EXPECT_EQ(settings.KeyBufDelayTimeMs, 0);
+    EXPECT_EQ(settings.useSelKeySingleShot, 5);
+    EXPECT_FALSE(settings.showPeakUp);
+    EXPECT_EQ(settings.DecimalSeparator, ";");
+    WriteFileBytes(PerUser("731config.ini"), "[Config]\nSampleRate=-4\ngraficMode=7\n");
+    ReadSettings(",");
+    EXPECT_EQ(settings.SampleRate, 0);
+    EXPECT_EQ(settings.graficMode, 2);
+}
+
+TEST_F(SettingsTest, StoreWritesAtOnceAndBooleansReadBack) {
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    ReadSettings(",");
+    ASSERT_TRUE(StoreSetting("showPeakDn", "0"));
+    ASSERT_TRUE(StoreSettings("WriteToKeyBuffer", "1", "useSelKeySingleShot", "1"));
+    EXPECT_EQ(ReadFileBytes(PerUser("731config.ini")),
+              "[Config]\nSampleRate=3\nshowPeakDn=0\nWriteToKeyBuffer=1\nuseSelKeySingleShot=1\n");
+    ReadSettings(",");
+    EXPECT_FALSE(settings.showPeakDn);
+    EXPECT_TRUE(settings.WriteToKeyBuffer);
+
+    folders.appData.reset();
+    const StoreResult r = StoreSetting("SampleRate", "1");
+    EXPECT_EQ(r.status, StoreResult::Status::NoAppData);
+}
+
+TEST(Separators, Conversions) {
+    test::PortsScope scope;
+    struct Case {
+        std::string text, setting, toSetting;
+    } cases[] = {
+        {" 12,5", ".", " 12.5"}, {"1.234,5", ".", "1.234.5"}, {" 15000", ".", " 15000"},
+        {" 12.5", ",", " 12,5"}, {" 12,5", "", " 12,5"},  // no separator configured: unchanged
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        settings.DecimalSeparator = c.setting;
+        std::string t = c.text;
+        ToSettingSeparator(t);
+        EXPECT_EQ(t, c.toSetting);
+    }
+    std::string local = "1,5";
+    ToLocaleSeparator(local, ".");
+    EXPECT_EQ(local, "1.5");
+    local = "1.5,2";
+    ToLocaleSeparator(local, ",");
+    EXPECT_EQ(local, "1,5,2");
+    std::string command = "#A03,1,2";
+    CommaToDot(command);
+    EXPECT_EQ(command, "#A03.1,2");
+}
+
+}  // namespace
+}  // namespace kantrel
