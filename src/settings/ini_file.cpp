@@ -17,24 +17,6 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
     auto unit = [&](std::size_t i) -> char16_t {
@@ -67,13 +49,7 @@ std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
         out.push_back(bigEndian ? hi : lo);
         out.push_back(bigEndian ? lo : hi);
     };
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra > 0 && i + static_cast<std::size_t>(extra) >= text.size()) extra = 0;
-        char32_t cp = extra == 0 ? c : (c & (0x3F >> extra));
-        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += static_cast<std::size_t>(extra) + 1;
+    for (char32_t cp : Utf8ToCodePoints(text)) {
         if (cp >= 0x10000) {
             cp -= 0x10000;
             put(static_cast<char16_t>(0xD800 + (cp >> 10)));
