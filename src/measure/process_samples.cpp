@@ -114,8 +114,11 @@ void TMeasData::ApplySampleCode(char code) {
 }
 
 void TMeasData::CompleteMean(std::int16_t raw, bool& stored) {
+    // Divided by the readings actually summed: after a change of the averaging count the
+    // running window may hold more or fewer than the new count, and dividing its sum by
+    // the new count would give a mean many times too large or too small.
+    const double mean = meanSum / meanCount;
     meanCount = 0;
-    const double mean = meanSum / averagingCount;
     meanSum = 0.0;
     if (mean > peakMaxAvr) peakMaxAvr = mean;
     if (mean < peakMinAvr) peakMinAvr = mean;

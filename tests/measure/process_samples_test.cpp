@@ -235,15 +235,17 @@ TEST_F(ProcessSamplesTest, ConnectionLostCodeReportsAndDisablesKeys) {
     EXPECT_EQ(scope.window.tensologKeys, std::vector<bool>{false});
 }
 
-TEST_F(ProcessSamplesTest, AveragingWindowSurvivesACountChange) {
+TEST_F(ProcessSamplesTest, MeanAfterAnAveragingCountChangeIsTheMeanOfItsReadings) {
     TMeasData store(100);
     PushSamples(store, 30, 10);
     store.ProcessSamples();
     store.SetAveragingCount(20);
-    PushSamples(store, 1, 10);  // the 31st reading completes the window: 310 / 20
+    PushSamples(store, 1, 10);  // the 31st reading completes the window
     store.ProcessSamples();
-    EXPECT_EQ(store.GetMeanText(), Format(15.5));
+    EXPECT_EQ(store.GetMeanText(), Format(10.0));  // the mean of the 31 readings, not 310 / 20
     EXPECT_EQ(store.meanCount, 0);
+    test::Feed(store, 20, 4);
+    EXPECT_EQ(store.GetMeanText(), Format(4.0));  // from then on windows of 20
 }
 
 TEST_F(ProcessSamplesTest, AutomaticRecordingFeedsTheChartEveryHundredMilliseconds) {
