@@ -9,6 +9,8 @@ namespace kantrel {
 
 class UsbTransport;
 class TMeasData;
+class TDataThread;
+class TdataThread2;
 
 // The transport that the next connection uses (libusb or the simulated instrument).
 // The caller keeps it alive while connected.
@@ -32,6 +34,10 @@ void DisconnectInstrument();
 
 // Destroys the store (after DisconnectInstrument); measData becomes null.
 void DestroyMeasData();
+
+// The worker threads of the current connection; null when none exists.
+TDataThread* CommandThread();
+TdataThread2* MeasuringThread();
 
 // The operator's instrument commands.
 void ZeroClick();               // "#A03"

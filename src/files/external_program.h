@@ -14,7 +14,11 @@ class TMeasData;
 // the store itself), _Time_ and _Date_ (of row `row`) replaced.
 std::string ExpandParameters(TMeasData& store, int row);
 
+// The operator's message for a failed start with that result code; empty when the code
+// means success (above 32).
+std::string LaunchErrorMessage(int resultCode, const std::string& program);
+
 // Starts the program; on failure shows the message for the result code.
 void LaunchExternalProgram(const std::string& program, const std::string& parameters);
 
-}  // namespace kantrel
+} // namespace kantrel

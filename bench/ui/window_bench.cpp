@@ -1,0 +1,121 @@
+// Speed of the window on the offscreen platform, without sleeping:
+//   rebuild_10240_ms  the refresh tick that rebuilds list and chart after an automatic
+//                     recording of 10240 data sets with all five series ticked, and the
+//                     chart's drawing of it (median of 5)
+//   tick_ms           one refresh tick during automatic recording at averaging count 1
+//                     with 100 new data sets (median of 500)
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "device/link_flags.h"
+#include "measure/meas_data.h"
+#include "support/fake_ports.h"
+#include "support/measurement_fixture.h"
+#include "support/test_environment.h"
+#include "ui/data_set_chart.h"
+#include "ui/data_set_list.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "ui/window_port.h"
+
+namespace {
+
+using Stopwatch = std::chrono::steady_clock;
+using namespace kantrel;
+
+class SilentDialogs : public ui::Dialogs {
+public:
+    void Message(const QString&, const QString&) override {}
+    void Error(const QString&) override {}
+};
+
+double Milliseconds(Stopwatch::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Samples into the ring, ticking as a 100 ms timer would (100 samples a tick).
+void Record(ui::TForm1& form, int samples, int& raw) {
+    for (int i = 0; i < samples; ++i) {
+        test::PushSample(*measData, 0, static_cast<std::int16_t>(raw++ % 20000));
+        if ((i + 1) % 100 == 0)
+            form.TimerGetMeasTimer();
+    }
+    form.TimerGetMeasTimer();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    test::IsolatedEnvironment environment;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    test::PortsScope fakes;
+    SilentDialogs dialogs;
+    ui::SetDialogs(&dialogs);
+
+    ui::TForm1 form;
+    ui::FormWindowPort port(form);
+    ports().window = &port;
+    form.show(); // runs the start-up
+    test::UseIdentityParameters(30000);
+    if (!measData)
+        measData = new TMeasData(1);
+    measData->SetAveragingCount(1);
+    measData->readoutTimer.reset();
+    measData->readoutDone = true;
+    instrumentConnected.store(true);
+    form.SetTensologKeys(true);
+    form.ReadoutDoneState();
+    form.TimerInit2Timer();
+    for (int slot = 0; slot < ui::kSeriesSlots; ++slot)
+        form.SeriesCheckBox(slot)->setChecked(true);
+
+    int raw = 0;
+    std::vector<double> ticks;
+    form.Start->click();
+    for (int i = 0; i < 500; ++i) {
+        for (int k = 0; k < 100; ++k)
+            test::PushSample(*measData, 0, static_cast<std::int16_t>(raw++ % 20000));
+        const auto t0 = Stopwatch::now();
+        form.TimerGetMeasTimer();
+        ticks.push_back(Milliseconds(Stopwatch::now() - t0));
+    }
+    form.Stop->click();
+    form.TimerGetMeasTimer();
+    form.ClrAll->click();
+
+    std::vector<double> rebuilds;
+    for (int run = 0; run < 5; ++run) {
+        form.Start->click();
+        Record(form, kDataListSize, raw);
+        form.Stop->click();
+        app.processEvents();
+        const auto t0 = Stopwatch::now();
+        form.TimerGetMeasTimer();
+        form.Chart1->replot(QCustomPlot::rpImmediateRefresh);
+        rebuilds.push_back(Milliseconds(Stopwatch::now() - t0));
+        if (form.listModel->LineCount() != kDataListSize + 1) {
+            std::fprintf(stderr, "rebuild gave %d lines\n", form.listModel->LineCount());
+            return 1;
+        }
+        form.ClrAll->click();
+    }
+
+    std::printf("rebuild_10240_ms %.1f\n", Median(rebuilds));
+    std::printf("tick_ms %.3f\n", Median(ticks));
+    ports().window = nullptr;
+    ui::SetDialogs(nullptr);
+    return 0;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// The measuring thread TdataThread2, named "measuringData": moves measurement frames from
+// R2 into the sample ring of the current store until its stop is requested or a read
+// fails. The pace comes from the blocking read; while the ring has no room for a frame,
+// the thread yields and tries again, so no frame is lost or reordered.
+
+#include <chrono>
+
+#include "device/worker_thread.h"
+
+namespace kantrel {
+
+class UnitUSB;
+
+class TdataThread2 {
+public:
+    explicit TdataThread2(UnitUSB& link); // throws std::system_error
+    void Terminate() { worker_.Terminate(); }
+    bool Finished() const { return worker_.Finished(); }
+    bool WaitUntilFinished(std::chrono::milliseconds limit) const { return worker_.WaitUntilFinished(limit); }
+
+private:
+    WorkerThread worker_;
+};
+
+} // namespace kantrel

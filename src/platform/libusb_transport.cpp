@@ -1,0 +1,276 @@
+#include "platform/libusb_transport.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdlib>
+#include <fmt/format.h>
+#include <libusb.h>
+
+#include "platform/ms_os_descriptors.h"
+
+namespace kantrel {
+
+namespace {
+
+constexpr unsigned kControlTimeoutMs = 1000;
+constexpr std::size_t kMaxDescriptorBytes = 4096;
+
+std::optional<std::uint16_t> Hex16(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value > 0xFFFF)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+std::vector<std::uint8_t> ReadBos(libusb_device_handle* handle) {
+    std::array<std::uint8_t, 5> header{};
+    if (libusb_get_descriptor(handle, LIBUSB_DT_BOS, 0, header.data(), header.size()) < 5)
+        return {};
+    const std::size_t total = std::min<std::size_t>(header[2] | header[3] << 8, kMaxDescriptorBytes);
+    std::vector<std::uint8_t> bos(total);
+    const int got = libusb_get_descriptor(handle, LIBUSB_DT_BOS, 0, bos.data(), static_cast<int>(bos.size()));
+    bos.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+    return bos;
+}
+
+// A vendor request that reads up to `length` bytes; empty when it fails.
+std::vector<std::uint8_t> VendorRead(libusb_device_handle* handle, std::uint8_t requestType,
+                                     std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                                     std::size_t length) {
+    std::vector<std::uint8_t> bytes(std::min(length, kMaxDescriptorBytes));
+    const int got = libusb_control_transfer(handle, requestType, request, value, index, bytes.data(),
+                                            static_cast<std::uint16_t>(bytes.size()), kControlTimeoutMs);
+    bytes.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+    return bytes;
+}
+
+PipeType TypeOf(std::uint8_t attributes) {
+    switch (attributes & LIBUSB_TRANSFER_TYPE_MASK) {
+    case LIBUSB_ENDPOINT_TRANSFER_TYPE_CONTROL:
+        return PipeType::Control;
+    case LIBUSB_ENDPOINT_TRANSFER_TYPE_ISOCHRONOUS:
+        return PipeType::Isochronous;
+    case LIBUSB_ENDPOINT_TRANSFER_TYPE_BULK:
+        return PipeType::Bulk;
+    default:
+        return PipeType::Interrupt;
+    }
+}
+
+OpenResult InUse(int error, UsbId id) {
+    OpenResult result{OpenResult::Status::InUse, {}};
+    if (error == LIBUSB_ERROR_ACCESS)
+        result.hint = PermissionHint(id);
+    return result;
+}
+
+void LIBUSB_CALL MarkCompleted(libusb_transfer* transfer) {
+    *static_cast<int*>(transfer->user_data) = 1;
+}
+
+} // namespace
+
+std::vector<UsbId> ParseUsbIds(std::string_view text) {
+    std::vector<UsbId> ids;
+    while (!text.empty()) {
+        const auto end = text.find_first_of(", \t");
+        const std::string_view entry = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const auto colon = entry.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        const auto vendor = Hex16(entry.substr(0, colon));
+        const auto product = Hex16(entry.substr(colon + 1));
+        if (vendor && product)
+            ids.push_back({*vendor, *product});
+    }
+    return ids;
+}
+
+std::string PermissionHint(UsbId id) {
+    return fmt::format(
+        "No permission to use the USB device {0:04x}:{1:04x}. Allow access with a udev rule, for example "
+        "a file /etc/udev/rules.d/70-kantrel731.rules holding the line\n"
+        "SUBSYSTEM==\"usb\", ATTR{{idVendor}}==\"{0:04x}\", ATTR{{idProduct}}==\"{1:04x}\", "
+        "TAG+=\"uaccess\"\n"
+        "then run \"sudo udevadm control --reload\" and plug the instrument in again.",
+        id.vendor, id.product);
+}
+
+LibusbTransport::LibusbTransport() {
+    if (const char* ids = std::getenv(kUsbIdsVariable))
+        listedIds_ = ParseUsbIds(ids);
+}
+
+LibusbTransport::LibusbTransport(std::vector<UsbId> listedIds) : listedIds_(std::move(listedIds)) {}
+
+LibusbTransport::~LibusbTransport() {
+    Close();
+    if (context_ != nullptr)
+        libusb_exit(context_);
+}
+
+OpenResult LibusbTransport::Open() {
+    Close();
+    if (context_ == nullptr && libusb_init(&context_) < 0) {
+        context_ = nullptr;
+        return {OpenResult::Status::DeviceListFailed, {}};
+    }
+    libusb_device** list = nullptr;
+    const ssize_t count = libusb_get_device_list(context_, &list);
+    if (count < 0)
+        return {OpenResult::Status::DeviceListFailed, {}};
+
+    OpenResult result{OpenResult::Status::NotFound, {}};
+    for (ssize_t i = 0; i < count; ++i) {
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(list[i], &descriptor) < 0)
+            continue;
+        const UsbId id{descriptor.idVendor, descriptor.idProduct};
+        const bool listed = std::find(listedIds_.begin(), listedIds_.end(), id) != listedIds_.end();
+
+        libusb_device_handle* handle = nullptr;
+        const int opened = libusb_open(list[i], &handle);
+        if (opened < 0) {
+            if (!listed)
+                continue; // descriptors that cannot be read name nothing
+            result = InUse(opened, id);
+            break;
+        }
+        if (!listed && !NamesInterfaceGuid(handle, descriptor.bcdUSB)) {
+            libusb_close(handle);
+            continue;
+        }
+        libusb_set_auto_detach_kernel_driver(handle, 1);
+        const int claimed = libusb_claim_interface(handle, 0);
+        if (claimed < 0) {
+            libusb_close(handle);
+            result = InUse(claimed, id);
+            break;
+        }
+        std::lock_guard lock(mutex_);
+        handle_ = handle;
+        closing_ = false;
+        pipeTimeouts_.clear();
+        result = {OpenResult::Status::Opened, {}};
+        break;
+    }
+    libusb_free_device_list(list, 1);
+    return result;
+}
+
+bool LibusbTransport::NamesInterfaceGuid(libusb_device_handle* handle, std::uint16_t bcdUsb) const {
+    // MS OS 2.0 descriptors live in the BOS, which exists from USB 2.01 on.
+    if (bcdUsb >= 0x0201) {
+        if (const auto set = FindMsOs20DescriptorSet(ReadBos(handle))) {
+            const auto bytes =
+                VendorRead(handle, 0xC0, set->vendorCode, 0, kMsOs20DescriptorIndex, set->totalLength);
+            if (NamesGuid(MsOs20InterfaceGuids(bytes), kTensologInterfaceGuid))
+                return true;
+        }
+    }
+    std::array<std::uint8_t, 255> string{};
+    const int got = libusb_get_string_descriptor(handle, kMsOs10StringIndex, 0, string.data(), string.size());
+    if (got < 0)
+        return false;
+    const auto vendorCode = MsOs10VendorCode(std::span(string).first(static_cast<std::size_t>(got)));
+    if (!vendorCode)
+        return false;
+    const auto properties =
+        VendorRead(handle, 0xC1, *vendorCode, 0, kMsOs10ExtendedPropertiesIndex, kMaxDescriptorBytes);
+    return NamesGuid(MsOs10InterfaceGuids(properties), kTensologInterfaceGuid);
+}
+
+std::optional<std::vector<PipeInfo>> LibusbTransport::QueryPipes() {
+    if (handle_ == nullptr)
+        return std::nullopt;
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(libusb_get_device(handle_), &config) < 0)
+        return std::nullopt;
+    std::optional<std::vector<PipeInfo>> pipes;
+    for (int i = 0; i < config->bNumInterfaces && !pipes; ++i) {
+        const libusb_interface& interface = config->interface[i];
+        if (interface.num_altsetting < 1 || interface.altsetting[0].bInterfaceNumber != 0)
+            continue;
+        const libusb_interface_descriptor& setting = interface.altsetting[0];
+        pipes.emplace();
+        for (int e = 0; e < setting.bNumEndpoints; ++e) {
+            const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
+            pipes->push_back({TypeOf(endpoint.bmAttributes), endpoint.bEndpointAddress, e});
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return pipes;
+}
+
+bool LibusbTransport::SetPipeTimeout(std::uint8_t pipeId, int timeoutMs) {
+    std::lock_guard lock(mutex_);
+    pipeTimeouts_[pipeId] = timeoutMs;
+    return true;
+}
+
+int LibusbTransport::TimeoutFor(std::uint8_t pipeId, int waitMs) {
+    std::lock_guard lock(mutex_);
+    const auto it = pipeTimeouts_.find(pipeId);
+    int timeout = it != pipeTimeouts_.end() && it->second > 0 ? it->second : waitMs;
+    if (waitMs > 0)
+        timeout = std::min(timeout, waitMs);
+    return std::max(timeout, 1); // libusb reads 0 as "no time-out"
+}
+
+TransferOutcome LibusbTransport::Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) {
+    libusb_transfer* transfer = libusb_alloc_transfer(0);
+    if (transfer == nullptr)
+        return TransferOutcome::Failed;
+    int completed = 0;
+    libusb_fill_bulk_transfer(transfer, handle_, pipeId, buffer.data(), static_cast<int>(buffer.size()),
+                              MarkCompleted, &completed, static_cast<unsigned>(TimeoutFor(pipeId, waitMs)));
+    {
+        std::lock_guard lock(mutex_);
+        if (closing_ || handle_ == nullptr || libusb_submit_transfer(transfer) < 0) {
+            libusb_free_transfer(transfer);
+            return TransferOutcome::Failed;
+        }
+        inFlight_.insert(transfer);
+    }
+    while (completed == 0) {
+        const int rc = libusb_handle_events_completed(context_, &completed);
+        if (rc < 0 && rc != LIBUSB_ERROR_INTERRUPTED)
+            libusb_cancel_transfer(transfer);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        inFlight_.erase(transfer);
+    }
+    const libusb_transfer_status status = transfer->status;
+    libusb_free_transfer(transfer);
+    switch (status) {
+    case LIBUSB_TRANSFER_COMPLETED:
+        return TransferOutcome::CompletedAfterWait;
+    case LIBUSB_TRANSFER_TIMED_OUT:
+        return TransferOutcome::TimedOut;
+    default:
+        return TransferOutcome::Failed;
+    }
+}
+
+void LibusbTransport::CancelTransfers() {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+    for (libusb_transfer* transfer : inFlight_)
+        libusb_cancel_transfer(transfer);
+}
+
+void LibusbTransport::Close() {
+    CancelTransfers();
+    if (handle_ == nullptr)
+        return;
+    libusb_release_interface(handle_, 0);
+    libusb_close(handle_);
+    std::lock_guard lock(mutex_);
+    handle_ = nullptr;
+}
+
+} // namespace kantrel

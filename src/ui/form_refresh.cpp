@@ -1,0 +1,153 @@
+// TForm1: the 100 ms refresh of the live values, the counter, the overload mark and the
+// mean of means, and the data-set list (a new line after a single capture, the rebuild
+// after an automatic recording).
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+#include "device/device_parameters.h"
+#include "measure/meas_data.h"
+#include "settings/language.h"
+#include "ui/data_set_chart.h"
+#include "ui/data_set_list.h"
+#include "ui/form1.h"
+#include "ui/qt_text.h"
+
+namespace kantrel::ui {
+
+namespace {
+// The unit is known once the instrument's parameters are complete.
+std::string UnitText() {
+    return IsComplete() ? deviceParameters.unitText : std::string();
+}
+} // namespace
+
+void TForm1::TimerGetMeasTimer() {
+    if (!measData)
+        return;
+    const bool stored = measData->ProcessSamples();
+    // A modal box inside the processing lets other handlers run: read everything afresh.
+    if (!measData)
+        return;
+    TMeasData& store = *measData;
+
+    const std::string unit = " " + UnitText();
+    SetLabelText(meas300, Q(store.GetMeanText() + unit));
+    SetLabelText(pkMax, Q(store.GetMaxText() + unit));
+    SetLabelText(pkMin, Q(store.GetMinText() + unit));
+    SetLabelText(pkMaxAvr, Q(store.GetMaxAvrText() + unit));
+    SetLabelText(pkMinAvr, Q(store.GetMinAvrText() + unit));
+    WriteDataSetCounter();
+
+    if (store.IsAutoRecording()) {
+        listRebuildPending = true; // the chart is fed by the processing meanwhile
+    } else if (stored) {
+        BuildHeader();
+        const int p = store.GetDataListPos();
+        AddDataLine(p, p);
+        ButtonZoomClick();
+    } else if (listRebuildPending) {
+        listRebuildPending = false;
+        RebuildList();
+        SetStatusText(QString());
+        if (store.IsConnectionLost())
+            SetStatusText(Q(Translate("No connection to Tensolog")));
+        RecordingEndedState();
+        if (store.IsConnectionLost())
+            saveToFileClick();
+    }
+
+    if (measData && measData->IsConnectionLost() && !connectionLossHandled) {
+        connectionLossHandled = true;
+        if (Stop->isEnabled())
+            StopClick(); // a later tick rebuilds the list and saves
+        else
+            saveToFileClick();
+    }
+
+    LabelOverflow->setVisible(overloadHoldOff > 0);
+    SetLabelText(TrumakCompany, Q(meanOfMeansText));
+    SetLabelText(Label14, QStringLiteral(" ") + QString::number(meanOfMeansCount));
+}
+
+void TForm1::ScrollListToEnd() {
+    ListView1->scrollToBottom();
+    // The view settles its scroll bars once more when control is back in the event loop.
+    QTimer::singleShot(0, ListView1, &QTreeView::scrollToBottom);
+}
+
+void TForm1::WriteDataSetCounter() {
+    if (!measData)
+        return;
+    const int pos = measData->GetDataListPos();
+    const int size = measData->GetDataListSize();
+    SetLabelText(State, QStringLiteral("%1 / %2").arg(pos < 0 ? 0 : pos + 1).arg(size));
+}
+
+void TForm1::BuildHeader() {
+    const QString unit = Q(UnitText());
+    const char* captions[] = {"[Value] = ", "[Min] = ", "[Max] = ", "[MinFilt] = ", "[MaxFilt] = "};
+    listModel->SetCaption(3, QStringLiteral("[Diff] = ms"));
+    for (int c = 0; c < 5; ++c)
+        listModel->SetCaption(4 + c, QString::fromLatin1(captions[c]) + unit);
+    Chart1->SetLeftAxisTitle(listModel->Caption(4));
+    setXAxis();
+}
+
+void TForm1::AddDataLine(int line, int row) {
+    if (!measData)
+        return;
+    const TMeasData& store = *measData;
+    if (row < 0 || row >= store.GetDataListSize()) {
+        ShowMessageBox("Index Error in AddDataLine()", kCaptionError);
+        row = 0;
+    }
+    listModel->AppendLine({QString::number(line + 1), Q(store.GetRowDate(row)), Q(store.GetRowTime(row)),
+                           Q(store.GetRowMs(row)), Q(store.GetRowMean(row)), Q(store.GetRowMin(row)),
+                           Q(store.GetRowMax(row)), Q(store.GetRowMinAvr(row)), Q(store.GetRowMaxAvr(row))});
+    if (!listModel->InBatch())
+        ScrollListToEnd();
+    if (line == 0)
+        firstDataSetTime = store.GetRowTimestamp(row);
+    PlotDataSet(line, row);
+}
+
+void TForm1::AddBlankLine() {
+    listModel->AppendLine({QString(), QString(), QString()});
+    if (!listModel->InBatch())
+        ScrollListToEnd();
+}
+
+void TForm1::RebuildList() {
+    if (!measData)
+        return;
+    TMeasData& store = *measData;
+    // The list shows the table afresh, oldest data set first; drawing waits for the end.
+    ListView1->setUpdatesEnabled(false);
+    listModel->BeginBatch();
+    listModel->Clear();
+    Chart1->ClearPoints();
+    BuildHeader();
+    const int pos = store.GetDataListPos();
+    const int size = store.GetDataListSize();
+    int line = 0;
+    if (store.IsDataListWrapped()) {
+        for (int row = pos + 1; row < size; ++row)
+            AddDataLine(line++, row);
+    }
+    for (int row = 0; row <= pos; ++row)
+        AddDataLine(line++, row);
+    AddBlankLine();
+    if (store.IsDataListWrapped())
+        store.MarkDataListFull();
+    listModel->EndBatch();
+    ListView1->setUpdatesEnabled(true);
+    ListView1->doItemsLayout(); // the scroll range must know the new lines
+    ScrollListToEnd();
+    ButtonZoomClick();
+    WriteDataSetCounter();
+}
+
+} // namespace kantrel::ui

@@ -1,0 +1,83 @@
+// The program kantrel731: the application object, the ports of the core, the instrument
+// source and the main window.
+
+#include <QIcon>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "device/connection.h"
+#include "measure/ports.h"
+#include "platform/posix_regional_settings.h"
+#include "platform/system_clock.h"
+#include "ui/command_line.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "ui/instrument_source.h"
+#include "ui/kantrel_application.h"
+#include "ui/qt_timers.h"
+#include "ui/window_port.h"
+
+namespace {
+
+void RunWindow(kantrel::ui::KantrelApplication& app) {
+    using namespace kantrel;
+    PosixRegionalSettings regional;
+    SystemClock systemClock;
+    ui::QtTimerFactory qtTimers;
+    Ports& installed = ports();
+    installed.regional = &regional;
+    installed.clock = &systemClock;
+    installed.timers = &qtTimers;
+    {
+        ui::TForm1 form;
+        ui::FormWindowPort windowPort(form);
+        installed.window = &windowPort;
+        // Shown at once: the whole start-up runs before the message loop.
+        form.show();
+        app.exec();
+        form.FormClose();
+        installed.window = nullptr;
+    }
+    installed = Ports{};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace kantrel::ui;
+    const std::vector<std::string> arguments(argv, argv + argc);
+    const CommandLine line = ParseCommandLine(arguments);
+    if (line.help) {
+        std::fputs(UsageText("kantrel731").c_str(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "kantrel731: %s\n%s", line.error.c_str(), UsageText("kantrel731").c_str());
+        return 2;
+    }
+
+    SourceResult source = line.simulate ? OpenSimulatedSource(line.scenarioFile) : OpenUsbSource();
+    for (const std::string& warning : source.warnings)
+        std::fprintf(stderr, "kantrel731: %s\n", warning.c_str());
+    if (!source.source) {
+        std::fprintf(stderr, "kantrel731: %s\n", source.error.c_str());
+        return 2;
+    }
+
+    KantrelApplication app(argc, argv);
+    KantrelApplication::setApplicationName(QStringLiteral("Kantrel USB"));
+    KantrelApplication::setWindowIcon(QIcon(QStringLiteral(":/kantrel/icon.png")));
+    try {
+        RunWindow(app);
+    } catch (const std::exception& e) {
+        dialogs().Error(QString::fromUtf8(e.what()));
+    } catch (...) {
+        dialogs().Error(QString());
+    }
+    return 0;
+}

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "files/external_program.h"
+#include "platform/posix_program_launcher.h"
+#include "support/fake_ports.h"
+#include "support/test_environment.h"
+
+namespace kantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::IsolatedEnvironment;
+
+TEST(SplitShellWordsTest, WordsAsTheShellSplitsThem) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"", {}},
+        {"   ", {}},
+        {"a b\tc\nd", {"a", "b", "c", "d"}},
+        {"  1,5   12:00:01 ", {"1,5", "12:00:01"}},
+        {"'two words' \"and more\"", {"two words", "and more"}},
+        {"pre'fix 'post", {"prefix post"}},
+        {"'' \"\"", {"", ""}},
+        {"'a \"b\" c'", {"a \"b\" c"}},
+        {"\"say \\\"hi\\\" \\\\ \\$HOME \\x\"", {"say \"hi\" \\ $HOME \\x"}},
+        {"back\\ slash \\'q", {"back slash", "'q"}},
+        {"$HOME *.txt ~", {"$HOME", "*.txt", "~"}}, // nothing is expanded
+        {"'open to the end", {"open to the end"}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text);
+        EXPECT_EQ(SplitShellWords(k.text), k.words);
+    }
+}
+
+TEST(LaunchResultTest, ErrnoBecomesTheShellResultCode) {
+    struct Case {
+        int error, code;
+    } cases[] = {{ENOENT, 2},  {ENOTDIR, 3}, {ENOMEM, 8}, {ENOEXEC, 11},
+                 {EACCES, 26}, {E2BIG, 0},   {ETXTBSY, 0}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        EXPECT_EQ(LaunchResultForErrno(k.error), k.code);
+    }
+}
+
+class ProgramLauncherTest : public testing::Test {
+protected:
+    static std::string Helper() {
+        return (fs::read_symlink("/proc/self/exe").parent_path() / "kantrel_record_args").string();
+    }
+    // The NUL-separated arguments the helper wrote, once the file is there.
+    std::optional<std::vector<std::string>> WaitForRecord(const std::string& file) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!fs::exists(file)) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        const std::string bytes = test::ReadFileBytes(file);
+        std::vector<std::string> arguments;
+        for (std::size_t start = 0, end; (end = bytes.find('\0', start)) != std::string::npos;
+             start = end + 1)
+            arguments.push_back(bytes.substr(start, end - start));
+        return arguments;
+    }
+    static int ZombieChildren() {
+        int zombies = 0;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            std::ifstream stat(entry.path() / "stat");
+            std::string line;
+            if (!std::getline(stat, line))
+                continue;
+            // pid (name) state ppid ...
+            const auto close = line.rfind(')');
+            if (close == std::string::npos)
+                continue;
+            char state = 0;
+            long ppid = 0;
+            if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &ppid) == 2 && ppid == getpid() &&
+                state == 'Z')
+                ++zombies;
+        }
+        return zombies;
+    }
+    void MakeFile(const std::string& path, const std::string& content, mode_t mode) {
+        test::WriteFileBytes(path, content);
+        chmod(path.c_str(), mode);
+    }
+
+    test::PortsScope scope;
+    PosixProgramLauncher launcher;
+    std::string root = IsolatedEnvironment::Root();
+};
+
+TEST_F(ProgramLauncherTest, StartsTheProgramWithTheParametersSplitIntoWords) {
+    ASSERT_TRUE(fs::exists(Helper())) << Helper();
+    const std::string record = root + "/args";
+    setenv("KANTREL_RECORD_ARGS_FILE", record.c_str(), 1);
+    EXPECT_EQ(launcher.Launch(Helper(), " 1.5  2,5 'a b' \"12:00:01 PM\" "), kLaunchStarted);
+    EXPECT_EQ(WaitForRecord(record), (std::vector<std::string>{"1.5", "2,5", "a b", "12:00:01 PM"}));
+    // Not waited for by the caller, yet collected: no zombie stays behind.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ZombieChildren() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(ZombieChildren(), 0);
+}
+
+TEST_F(ProgramLauncherTest, ProgramIsFoundOnThePath) {
+    const std::string bin = root + "/bin";
+    fs::create_directory(bin);
+    fs::copy_file(Helper(), bin + "/recorder");
+    setenv("PATH", bin.c_str(), 1);
+    const std::string record = root + "/args";
+    setenv("KANTREL_RECORD_ARGS_FILE", record.c_str(), 1);
+    EXPECT_EQ(launcher.Launch("recorder", "x"), kLaunchStarted);
+    EXPECT_EQ(WaitForRecord(record), (std::vector<std::string>{"x"}));
+}
+
+TEST_F(ProgramLauncherTest, FailuresGiveTheirResultCodes) {
+    MakeFile(root + "/garbage", "no program, no interpreter line\n", 0755);
+    MakeFile(root + "/plain.txt", "text", 0644);
+    struct Case {
+        std::string program;
+        int code;
+    } cases[] = {
+        {root + "/missing", 2},
+        {"kantrel-no-such-program", 2},
+        {root + "/plain.txt/inner", 3},
+        {root + "/garbage", 11},
+        {"", 2},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.program);
+        EXPECT_EQ(launcher.Launch(k.program, "a b"), k.code);
+    }
+}
+
+TEST_F(ProgramLauncherTest, DocumentsOpenWithXdgOpen) {
+    const std::string bin = root + "/bin";
+    fs::create_directory(bin);
+    setenv("PATH", bin.c_str(), 1);
+    MakeFile(root + "/report.txt", "text", 0644);
+    MakeFile(fs::current_path().string() + "/local.txt", "text", 0644);
+    // Nothing to open it with.
+    EXPECT_EQ(launcher.Launch(root + "/report.txt", ""), kLaunchNoOpener);
+    EXPECT_EQ(launcher.Launch("local.txt", ""), kLaunchNoOpener); // in the working directory
+
+    fs::copy_file(Helper(), bin + "/xdg-open");
+    const std::string record = root + "/args";
+    setenv("KANTREL_RECORD_ARGS_FILE", record.c_str(), 1);
+    EXPECT_EQ(launcher.Launch(root + "/report.txt", "ignored"), kLaunchStarted);
+    EXPECT_EQ(WaitForRecord(record), (std::vector<std::string>{root + "/report.txt"}));
+}
+
+TEST_F(ProgramLauncherTest, ExternalProgramFailureIsShownWithItsMessage) {
+    ports().launcher = &launcher;
+    struct Case {
+        std::string program, message;
+    } cases[] = {
+        {root + "/missing", "File '" + root + "/missing' not found!"},
+        {root + "/missing/inner", "File '" + root + "/missing/inner' not found!"},
+    };
+    MakeFile(root + "/file", "x", 0644);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.program);
+        scope.window.messages.clear();
+        LaunchExternalProgram(k.program, "");
+        EXPECT_EQ(scope.window.Messages(), (std::vector<test::Message>{{k.message, "Error"}}));
+    }
+    scope.window.messages.clear();
+    LaunchExternalProgram(root + "/file/inner", "");
+    EXPECT_EQ(scope.window.Messages(),
+              (std::vector<test::Message>{{"Path to File '" + root + "/file/inner' not found!", "Error"}}));
+}
+
+TEST_F(ProgramLauncherTest, FolderWithoutSearchPermissionIsAccessDenied) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    const std::string locked = root + "/locked";
+    fs::create_directory(locked);
+    fs::copy_file(Helper(), locked + "/recorder");
+    chmod(locked.c_str(), 0600);
+    EXPECT_EQ(launcher.Launch(locked + "/recorder", ""), 26);
+    chmod(locked.c_str(), 0700);
+}
+
+} // namespace
+} // namespace kantrel

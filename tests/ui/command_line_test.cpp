@@ -1,0 +1,46 @@
+// The program's command line.
+
+#include <gtest/gtest.h>
+
+#include "ui/command_line.h"
+
+namespace kantrel::ui {
+namespace {
+
+TEST(CommandLineTest, OptionsAndErrors) {
+    const struct {
+        std::vector<std::string> args;
+        bool help, version, simulate;
+        const char* scenario;
+        bool error;
+    } cases[] = {
+        {{"kantrel731"}, false, false, false, "", false},
+        {{"kantrel731", "--help"}, true, false, false, "", false},
+        {{"kantrel731", "-h"}, true, false, false, "", false},
+        {{"kantrel731", "--version"}, false, true, false, "", false},
+        {{"kantrel731", "--simulate"}, false, false, true, "", false},
+        {{"kantrel731", "--simulate=run.ini"}, false, false, true, "run.ini", false},
+        {{"kantrel731", "--simulate="}, false, false, true, "", true},
+        {{"kantrel731", "--simulte"}, false, false, false, "", true},
+        {{"kantrel731", "-platform", "offscreen", "--simulate"}, false, false, true, "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const CommandLine line = ParseCommandLine(c.args);
+        EXPECT_EQ(line.help, c.help);
+        EXPECT_EQ(line.version, c.version);
+        EXPECT_EQ(line.simulate, c.simulate);
+        EXPECT_EQ(line.scenarioFile, c.scenario);
+        EXPECT_EQ(!line.error.empty(), c.error);
+    }
+}
+
+TEST(CommandLineTest, VersionAndUsageTexts) {
+    EXPECT_EQ(VersionText(), "kantrel731 " KANTREL_VERSION "\n");
+    const std::string usage = UsageText("kantrel731");
+    for (const char* option : {"--simulate", "--simulate=FILE", "--help", "--version"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+} // namespace
+} // namespace kantrel::ui
