@@ -8,8 +8,10 @@
 
 #include "device/connection.h"
 #include "measure/ports.h"
+#include "platform/posix_program_launcher.h"
 #include "platform/posix_regional_settings.h"
 #include "platform/system_clock.h"
+#include "platform/xtest_key_injector.h"
 #include "ui/command_line.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -25,10 +27,14 @@ void RunWindow(kantrel::ui::KantrelApplication& app) {
     PosixRegionalSettings regional;
     SystemClock systemClock;
     ui::QtTimerFactory qtTimers;
+    XTestKeyInjector keyInjector;
+    PosixProgramLauncher launcher;
     Ports& installed = ports();
     installed.regional = &regional;
     installed.clock = &systemClock;
     installed.timers = &qtTimers;
+    installed.keys = &keyInjector;
+    installed.launcher = &launcher;
     {
         ui::TForm1 form;
         ui::FormWindowPort windowPort(form);

@@ -47,8 +47,11 @@ void ExpectDefaultWindow(ui::TForm1& f) {
     EXPECT_EQ(f.ButtonSingleShot->height(), 50);
     EXPECT_EQ(f.ComboBoxSampleRate->currentIndex(), 6);
     EXPECT_EQ(sampleRateIndex, 6);
-    ASSERT_EQ(f.Language->count(), 1);
+    // English plus the languages of the default language file copied at the first start.
+    ASSERT_EQ(f.Language->count(), 2);
     EXPECT_EQ(f.Language->itemText(0), QStringLiteral("English"));
+    EXPECT_EQ(f.Language->itemText(1), QStringLiteral("Deutsch"));
+    EXPECT_EQ(f.Language->currentIndex(), 0);
     EXPECT_TRUE(f.Label7->isHidden());
     EXPECT_TRUE(f.TrumakCompany->isHidden());
     EXPECT_EQ(f.Chart1->geometry(), QRect(308, 278, 484, 270));
