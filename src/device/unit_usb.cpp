@@ -68,6 +68,12 @@ bool UnitUSB::OpenUsbLink() {
     case OpenResult::Status::Opened:
         break;
     case OpenResult::Status::NotFound:
+        // The status line says "Tensolog not found"; why a device that looks like it could
+        // not be used is said once, not at every attempt.
+        if (!opened.hint.empty() && !unopenedDeviceReported_) {
+            unopenedDeviceReported_ = true;
+            window().ShowMessage(opened.hint, kCaptionWarning);
+        }
         return false;
     case OpenResult::Status::DeviceListFailed:
         window().ShowMessage(kInvalidDeviceHandle, kCaptionError);

@@ -113,6 +113,8 @@ private:
     UsbLinkState state_;
     LinkLatches latches_;
     bool writeErrorShowing_ = false; // main thread
+    // Main thread: the hint about devices that could not be opened has been shown.
+    bool unopenedDeviceReported_ = false;
 };
 
 // The link of the process, used by the connection and the command channel.

@@ -32,7 +32,8 @@ struct OpenResult {
         DeviceListFailed, // the list of devices could not be had at all
         InUse,            // found, but it cannot be opened or its interface 0 claimed
     } status = Status::NotFound;
-    // For InUse: why, when it is worth telling (for example how to grant access).
+    // For InUse: why, when it is worth telling (for example how to grant access). For
+    // NotFound: devices that look like the instrument but could not be opened, and the fix.
     std::string hint;
 };
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdlib>
-#include <fmt/format.h>
 #include <libusb.h>
 
 #include "platform/ms_os_descriptors.h"
@@ -15,14 +13,6 @@ namespace {
 
 constexpr unsigned kControlTimeoutMs = 1000;
 constexpr std::size_t kMaxDescriptorBytes = 4096;
-
-std::optional<std::uint16_t> Hex16(std::string_view text) {
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value > 0xFFFF)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
-}
 
 std::vector<std::uint8_t> ReadBos(libusb_device_handle* handle) {
     std::array<std::uint8_t, 5> header{};
@@ -46,23 +36,27 @@ std::vector<std::uint8_t> VendorRead(libusb_device_handle* handle, std::uint8_t 
     return bytes;
 }
 
-PipeType TypeOf(std::uint8_t attributes) {
-    switch (attributes & LIBUSB_TRANSFER_TYPE_MASK) {
-    case LIBUSB_ENDPOINT_TRANSFER_TYPE_CONTROL:
-        return PipeType::Control;
-    case LIBUSB_ENDPOINT_TRANSFER_TYPE_ISOCHRONOUS:
-        return PipeType::Isochronous;
-    case LIBUSB_ENDPOINT_TRANSFER_TYPE_BULK:
-        return PipeType::Bulk;
-    default:
-        return PipeType::Interrupt;
-    }
+UnopenedDevice Unopened(libusb_device* device, UsbId id, int error) {
+    return {libusb_get_bus_number(device), libusb_get_device_address(device), id,
+            error == LIBUSB_ERROR_ACCESS, libusb_strerror(error)};
 }
 
-OpenResult InUse(int error, UsbId id) {
+// Whether the configuration descriptor, which needs no opened device, shows the
+// instrument's interface layout.
+bool LooksLikeInstrument(libusb_device* device) {
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) < 0 &&
+        libusb_get_config_descriptor(device, 0, &config) < 0)
+        return false;
+    const auto pipes = InterfaceZeroPipes(*config);
+    libusb_free_config_descriptor(config);
+    return pipes && HasInstrumentLayout(*pipes);
+}
+
+OpenResult InUse(const UnopenedDevice& device) {
     OpenResult result{OpenResult::Status::InUse, {}};
-    if (error == LIBUSB_ERROR_ACCESS)
-        result.hint = PermissionHint(id);
+    if (device.noPermission)
+        result.hint = UnopenedDevicesHint(std::span(&device, 1), UdevRuleProgram());
     return result;
 }
 
@@ -72,39 +66,13 @@ void LIBUSB_CALL MarkCompleted(libusb_transfer* transfer) {
 
 } // namespace
 
-std::vector<UsbId> ParseUsbIds(std::string_view text) {
-    std::vector<UsbId> ids;
-    while (!text.empty()) {
-        const auto end = text.find_first_of(", \t");
-        const std::string_view entry = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        const auto colon = entry.find(':');
-        if (colon == std::string_view::npos)
-            continue;
-        const auto vendor = Hex16(entry.substr(0, colon));
-        const auto product = Hex16(entry.substr(colon + 1));
-        if (vendor && product)
-            ids.push_back({*vendor, *product});
-    }
-    return ids;
-}
-
-std::string PermissionHint(UsbId id) {
-    return fmt::format(
-        "No permission to use the USB device {0:04x}:{1:04x}. Allow access with a udev rule, for example "
-        "a file /etc/udev/rules.d/70-kantrel731.rules holding the line\n"
-        "SUBSYSTEM==\"usb\", ATTR{{idVendor}}==\"{0:04x}\", ATTR{{idProduct}}==\"{1:04x}\", "
-        "TAG+=\"uaccess\"\n"
-        "then run \"sudo udevadm control --reload\" and plug the instrument in again.",
-        id.vendor, id.product);
-}
-
-LibusbTransport::LibusbTransport() {
+LibusbTransport::LibusbTransport() : opener_(libusb_open) {
     if (const char* ids = std::getenv(kUsbIdsVariable))
         listedIds_ = ParseUsbIds(ids);
 }
 
-LibusbTransport::LibusbTransport(std::vector<UsbId> listedIds) : listedIds_(std::move(listedIds)) {}
+LibusbTransport::LibusbTransport(std::vector<UsbId> listedIds, UsbDeviceOpener opener)
+    : listedIds_(std::move(listedIds)), opener_(opener != nullptr ? opener : libusb_open) {}
 
 LibusbTransport::~LibusbTransport() {
     Close();
@@ -124,6 +92,7 @@ OpenResult LibusbTransport::Open() {
         return {OpenResult::Status::DeviceListFailed, {}};
 
     OpenResult result{OpenResult::Status::NotFound, {}};
+    std::vector<UnopenedDevice> unopened;
     for (ssize_t i = 0; i < count; ++i) {
         libusb_device_descriptor descriptor{};
         if (libusb_get_device_descriptor(list[i], &descriptor) < 0)
@@ -132,12 +101,15 @@ OpenResult LibusbTransport::Open() {
         const bool listed = std::find(listedIds_.begin(), listedIds_.end(), id) != listedIds_.end();
 
         libusb_device_handle* handle = nullptr;
-        const int opened = libusb_open(list[i], &handle);
+        const int opened = opener_(list[i], &handle);
         if (opened < 0) {
-            if (!listed)
-                continue; // descriptors that cannot be read name nothing
-            result = InUse(opened, id);
-            break;
+            if (listed) {
+                result = InUse(Unopened(list[i], id, opened));
+                break;
+            }
+            if (LooksLikeInstrument(list[i]))
+                unopened.push_back(Unopened(list[i], id, opened));
+            continue;
         }
         if (!listed && !NamesInterfaceGuid(handle, descriptor.bcdUSB)) {
             libusb_close(handle);
@@ -147,7 +119,7 @@ OpenResult LibusbTransport::Open() {
         const int claimed = libusb_claim_interface(handle, 0);
         if (claimed < 0) {
             libusb_close(handle);
-            result = InUse(claimed, id);
+            result = InUse(Unopened(list[i], id, claimed));
             break;
         }
         std::lock_guard lock(mutex_);
@@ -158,6 +130,8 @@ OpenResult LibusbTransport::Open() {
         break;
     }
     libusb_free_device_list(list, 1);
+    if (result.status == OpenResult::Status::NotFound)
+        result.hint = UnopenedDevicesHint(unopened, UdevRuleProgram());
     return result;
 }
 
@@ -189,18 +163,7 @@ std::optional<std::vector<PipeInfo>> LibusbTransport::QueryPipes() {
     libusb_config_descriptor* config = nullptr;
     if (libusb_get_active_config_descriptor(libusb_get_device(handle_), &config) < 0)
         return std::nullopt;
-    std::optional<std::vector<PipeInfo>> pipes;
-    for (int i = 0; i < config->bNumInterfaces && !pipes; ++i) {
-        const libusb_interface& interface = config->interface[i];
-        if (interface.num_altsetting < 1 || interface.altsetting[0].bInterfaceNumber != 0)
-            continue;
-        const libusb_interface_descriptor& setting = interface.altsetting[0];
-        pipes.emplace();
-        for (int e = 0; e < setting.bNumEndpoints; ++e) {
-            const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
-            pipes->push_back({TypeOf(endpoint.bmAttributes), endpoint.bEndpointAddress, e});
-        }
-    }
+    const auto pipes = InterfaceZeroPipes(*config);
     libusb_free_config_descriptor(config);
     return pipes;
 }

@@ -6,9 +6,10 @@
 // environment variable KANTREL731_USB_IDS ("1234:5678,abcd:0001"). The first such device
 // in the system's list is used, with its interface 0.
 //
-// Devices that cannot be opened are passed over, since their descriptors cannot be read;
-// a listed device that cannot be opened, or a matching one whose interface 0 cannot be
-// claimed, is "in use" (with advice on granting access when permission was missing).
+// A device that cannot be opened cannot show its descriptors. It is passed over, but when
+// its interface layout is the instrument's it is named in the hint of a search that found
+// nothing (see usb_access.h). A listed device that cannot be opened, or a matching one
+// whose interface 0 cannot be claimed, is "in use", with the same hint.
 //
 // Each transfer is a bulk transfer with the pipe time-out as its time-out: completed,
 // timed out, or failed. Transfers are submitted asynchronously and waited for, so that
@@ -23,8 +24,10 @@
 #include <vector>
 
 #include "device/usb_transport.h"
+#include "platform/usb_access.h"
 
 struct libusb_context;
+struct libusb_device;
 struct libusb_device_handle;
 struct libusb_transfer;
 
@@ -32,23 +35,13 @@ namespace kantrel {
 
 inline constexpr const char* kUsbIdsVariable = "KANTREL731_USB_IDS";
 
-struct UsbId {
-    std::uint16_t vendor = 0;
-    std::uint16_t product = 0;
-    bool operator==(const UsbId&) const = default;
-};
-
-// "vvvv:pppp" pairs in hexadecimal, separated by commas or blanks; entries that do not
-// read as such are left out.
-std::vector<UsbId> ParseUsbIds(std::string_view text);
-
-// What to tell the operator when the device could not be used for lack of permission.
-std::string PermissionHint(UsbId id);
+// How a device is opened; a test stands in for libusb_open to refuse it.
+using UsbDeviceOpener = int (*)(libusb_device* device, libusb_device_handle** handle);
 
 class LibusbTransport : public UsbTransport {
 public:
     LibusbTransport(); // the ids of KANTREL731_USB_IDS
-    explicit LibusbTransport(std::vector<UsbId> listedIds);
+    explicit LibusbTransport(std::vector<UsbId> listedIds, UsbDeviceOpener opener = nullptr);
     ~LibusbTransport() override;
     LibusbTransport(const LibusbTransport&) = delete;
     LibusbTransport& operator=(const LibusbTransport&) = delete;
@@ -66,6 +59,7 @@ private:
     int TimeoutFor(std::uint8_t pipeId, int waitMs);
 
     std::vector<UsbId> listedIds_;
+    UsbDeviceOpener opener_;
     libusb_context* context_ = nullptr;
     libusb_device_handle* handle_ = nullptr; // set and cleared while no transfer runs
 

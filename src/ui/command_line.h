@@ -1,10 +1,13 @@
 #pragma once
 
-// The program's command line: --help, --version, --simulate[=FILE].
+// The program's command line: --help, --version, --simulate[=FILE], and
+// --udev-rule VID:PID [--install] for granting access to the instrument.
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/usb_access.h"
 
 namespace kantrel::ui {
 
@@ -13,6 +16,8 @@ struct CommandLine {
     bool version = false;
     bool simulate = false;
     std::string scenarioFile; // empty: the built-in scenario
+    std::optional<UsbId> udevRule;
+    bool installUdevRule = false;
     std::string error;        // an argument the program does not know
 };
 

@@ -11,6 +11,7 @@
 #include "platform/posix_program_launcher.h"
 #include "platform/posix_regional_settings.h"
 #include "platform/system_clock.h"
+#include "platform/udev_rule_install.h"
 #include "platform/xtest_key_injector.h"
 #include "ui/command_line.h"
 #include "ui/dialogs.h"
@@ -48,6 +49,18 @@ void RunWindow(kantrel::ui::KantrelApplication& app) {
     installed = Ports{};
 }
 
+// --udev-rule VID:PID prints the rule; with --install it writes it as well.
+int RunUdevRuleCommand(kantrel::UsbId id, bool install) {
+    using namespace kantrel;
+    if (!install) {
+        std::fputs(UdevRuleText(id).c_str(), stdout);
+        return 0;
+    }
+    const UdevInstallResult result = InstallUdevRule(id, RealUdevSystem());
+    std::fputs(result.report.c_str(), result.done ? stdout : stderr);
+    return result.done ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,6 +79,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kantrel731: %s\n%s", line.error.c_str(), UsageText("kantrel731").c_str());
         return 2;
     }
+    if (line.udevRule)
+        return RunUdevRuleCommand(*line.udevRule, line.installUdevRule);
 
     SourceResult source = line.simulate ? OpenSimulatedSource(line.scenarioFile) : OpenUsbSource();
     for (const std::string& warning : source.warnings)

@@ -473,6 +473,11 @@ TEST(UnitUsbOpen, OpenOutcomesAndTheirMessages) {
          false,
          {{"device in use?\n\nAdd a udev rule.", "Error"}}},
         {"endpoints cannot be listed", {OpenResult::Status::Opened, {}}, false, false, {}},
+        {"a device like it that cannot be opened",
+         {OpenResult::Status::NotFound, "A USB device that looks like the Tensolog ..."},
+         true,
+         false,
+         {{"A USB device that looks like the Tensolog ...", "WARNING"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.situation);
@@ -485,6 +490,18 @@ TEST(UnitUsbOpen, OpenOutcomesAndTheirMessages) {
         EXPECT_EQ(link.OpenUsbLink(), c.opened);
         EXPECT_EQ(ports.window.Messages(), c.messages);
     }
+}
+
+TEST(UnitUsbOpen, DeviceThatCannotBeOpenedIsNamedOnce) {
+    test::PortsScope ports;
+    test::ScriptedTransport t;
+    t.openResult = {OpenResult::Status::NotFound, "Run kantrel731 --udev-rule 1234:5678 --install."};
+    UnitUSB link(&t);
+    EXPECT_FALSE(link.OpenUsbLink());
+    EXPECT_FALSE(link.OpenUsbLink());
+    EXPECT_EQ(t.opens, 2);
+    EXPECT_EQ(ports.window.Messages(),
+              (std::vector<Message>{{"Run kantrel731 --udev-rule 1234:5678 --install.", "WARNING"}}));
 }
 
 TEST(UnitUsbOpen, NoTransportMeansNotFound) {

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/libusb_transport.h"
 #include "platform/ms_os_descriptors.h"
 
 namespace kantrel {
@@ -236,32 +235,6 @@ TEST(Guid, ComparisonIgnoresCaseAndBraces) {
         SCOPED_TRACE(c.a);
         EXPECT_EQ(SameGuid(c.a, c.b), c.same);
     }
-}
-
-TEST(UsbIds, ListFromTheEnvironmentVariable) {
-    struct Case {
-        std::string text;
-        std::vector<UsbId> ids;
-    } cases[] = {
-        {"1234:5678,abcd:0001", {{0x1234, 0x5678}, {0xABCD, 0x0001}}},
-        {" 1234:5678 , ABCD:1 ", {{0x1234, 0x5678}, {0xABCD, 0x0001}}},
-        {"1234", {}},
-        {"xyz:1,1:2", {{0x0001, 0x0002}}},
-        {"12345:1", {}},
-        {"", {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(ParseUsbIds(c.text), c.ids);
-    }
-}
-
-TEST(UsbIds, PermissionHintNamesTheDeviceAndTheRule) {
-    const std::string hint = PermissionHint({0x1234, 0x00ab});
-    EXPECT_NE(hint.find("1234:00ab"), std::string::npos);
-    EXPECT_NE(hint.find("udev"), std::string::npos);
-    EXPECT_NE(hint.find("ATTR{idVendor}==\"1234\""), std::string::npos);
-    EXPECT_NE(hint.find("ATTR{idProduct}==\"00ab\""), std::string::npos);
 }
 
 } // namespace

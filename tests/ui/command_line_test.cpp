@@ -35,10 +35,38 @@ TEST(CommandLineTest, OptionsAndErrors) {
     }
 }
 
+TEST(CommandLineTest, UdevRuleForADevice) {
+    const struct {
+        std::vector<std::string> args;
+        std::optional<UsbId> id;
+        bool install;
+        const char* error; // part of the message; empty: none
+    } cases[] = {
+        {{"kantrel731", "--udev-rule", "1234:5678"}, UsbId{0x1234, 0x5678}, false, ""},
+        {{"kantrel731", "--udev-rule=abcd:0001"}, UsbId{0xabcd, 0x0001}, false, ""},
+        {{"kantrel731", "--udev-rule", "1234:5678", "--install"}, UsbId{0x1234, 0x5678}, true, ""},
+        {{"kantrel731", "--install", "--udev-rule", "1234:5678"}, UsbId{0x1234, 0x5678}, true, ""},
+        {{"kantrel731", "--udev-rule"}, std::nullopt, false, "needs a USB ID"},
+        {{"kantrel731", "--udev-rule="}, std::nullopt, false, "needs a USB ID"},
+        {{"kantrel731", "--udev-rule", "12345678"}, std::nullopt, false, "not \"12345678\""},
+        {{"kantrel731", "--udev-rule", "1234:5678,abcd:0001"}, std::nullopt, false, "needs a USB ID"},
+        {{"kantrel731", "--install"}, std::nullopt, true, "--install goes with --udev-rule"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const CommandLine line = ParseCommandLine(c.args);
+        EXPECT_EQ(line.udevRule, c.id);
+        EXPECT_EQ(line.installUdevRule, c.install);
+        EXPECT_NE(line.error.find(c.error), std::string::npos) << line.error;
+        EXPECT_EQ(line.error.empty(), *c.error == '\0');
+    }
+}
+
 TEST(CommandLineTest, VersionAndUsageTexts) {
     EXPECT_EQ(VersionText(), "kantrel731 " KANTREL_VERSION "\n");
     const std::string usage = UsageText("kantrel731");
-    for (const char* option : {"--simulate", "--simulate=FILE", "--help", "--version"})
+    for (const char* option :
+         {"--simulate", "--simulate=FILE", "--help", "--version", "--udev-rule VID:PID", "--install"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

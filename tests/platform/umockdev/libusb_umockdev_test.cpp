@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <libusb.h>
 #include <umockdev.h>
 
 #include <linux/usbdevice_fs.h>
@@ -54,16 +55,18 @@ struct DeviceLayout {
     bool msOs10 = false; // string 0xEE and extended properties
     std::string guid = std::string(kTensologInterfaceGuid);
     bool claimBusy = false; // interface 0 is claimed by someone else
+    bool instrumentEndpoints = true; // else the third endpoint is an interrupt IN
 };
 
-Bytes DeviceAndConfigDescriptors(bool usb201) {
+Bytes DeviceAndConfigDescriptors(bool usb201, bool instrumentEndpoints) {
+    const std::uint8_t thirdType = instrumentEndpoints ? 2 : 3;
     Bytes d = {18, 1, usb201 ? std::uint8_t{0x01} : std::uint8_t{0x00}, 0x02, 0xFF, 0, 0, 64};
     Put16(d, kVendor);
     Put16(d, kProduct);
     Bytes rest = {0x00, 0x01, 0, 0, 0, 1,
                   // configuration: one interface with three bulk endpoints
                   9, 2, 39, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 3, 0xFF, 0, 0, 0, 7, 5, kS1, 2, 64, 0, 0, 7, 5,
-                  kR1, 2, 64, 0, 0, 7, 5, kR2, 2, 64, 0, 0};
+                  kR1, 2, 64, 0, 0, 7, 5, kR2, thirdType, 64, 0, 0};
     d.insert(d.end(), rest.begin(), rest.end());
     return d;
 }
@@ -147,23 +150,23 @@ class SyntheticInstrument {
 public:
     explicit SyntheticInstrument(DeviceLayout layout) : layout_(std::move(layout)) {
         testbed_ = umockdev_testbed_new();
-        const std::string record =
-            fmt::format("P: /devices/pci0000:00/0000:00:14.0/usb1/1-1\n"
-                        "N: bus/usb/001/002\n"
-                        "E: SUBSYSTEM=usb\n"
-                        "E: DEVTYPE=usb_device\n"
-                        "E: DEVNAME=/dev/bus/usb/001/002\n"
-                        "E: BUSNUM=001\n"
-                        "E: DEVNUM=002\n"
-                        "A: busnum=1\n"
-                        "A: devnum=2\n"
-                        "A: idVendor={:04x}\n"
-                        "A: idProduct={:04x}\n"
-                        "A: bConfigurationValue=1\n"
-                        "A: bNumConfigurations=1\n"
-                        "A: speed=480\n"
-                        "H: descriptors={}\n",
-                        kVendor, kProduct, Hex(DeviceAndConfigDescriptors(layout_.msOs20)));
+        const std::string record = fmt::format(
+            "P: /devices/pci0000:00/0000:00:14.0/usb1/1-1\n"
+            "N: bus/usb/001/002\n"
+            "E: SUBSYSTEM=usb\n"
+            "E: DEVTYPE=usb_device\n"
+            "E: DEVNAME=/dev/bus/usb/001/002\n"
+            "E: BUSNUM=001\n"
+            "E: DEVNUM=002\n"
+            "A: busnum=1\n"
+            "A: devnum=2\n"
+            "A: idVendor={:04x}\n"
+            "A: idProduct={:04x}\n"
+            "A: bConfigurationValue=1\n"
+            "A: bNumConfigurations=1\n"
+            "A: speed=480\n"
+            "H: descriptors={}\n",
+            kVendor, kProduct, Hex(DeviceAndConfigDescriptors(layout_.msOs20, layout_.instrumentEndpoints)));
         GError* error = nullptr;
         if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error))
             Fail("add device", error);
@@ -448,6 +451,62 @@ TEST_F(LibusbUnderUmockdev, ClaimedInterfaceMeansInUse) {
     const OpenResult result = LibusbTransport(std::vector<UsbId>{}).Open();
     EXPECT_EQ(result.status, OpenResult::Status::InUse);
     EXPECT_TRUE(result.hint.empty()); // busy, not a question of permission
+}
+
+// Stand-ins for libusb_open: the device node refuses this user, or fails otherwise. (The
+// tests run as root, whom the node's permissions would not stop.)
+int RefuseAccess(libusb_device*, libusb_device_handle**) {
+    return LIBUSB_ERROR_ACCESS;
+}
+int FailIo(libusb_device*, libusb_device_handle**) {
+    return LIBUSB_ERROR_IO;
+}
+
+TEST_F(LibusbUnderUmockdev, DeviceThatCannotBeOpenedIsNamedWhenItLooksLikeTheInstrument) {
+    struct Case {
+        const char* situation;
+        UsbDeviceOpener opener;
+        bool instrumentEndpoints;
+        bool listed;
+        OpenResult::Status status;
+        std::vector<std::string> hint; // parts of it; none: no hint
+    } cases[] = {
+        {"no permission",
+         RefuseAccess,
+         true,
+         false,
+         OpenResult::Status::NotFound,
+         {"looks like the Tensolog", "bus 001, address 002, ID 1234:5678", "no permission",
+          "--udev-rule 1234:5678 --install"}},
+        {"other failure",
+         FailIo,
+         true,
+         false,
+         OpenResult::Status::NotFound,
+         {"bus 001, address 002", "Input/Output"}},
+        {"not the instrument's layout", RefuseAccess, false, false, OpenResult::Status::NotFound, {}},
+        {"listed, no permission",
+         RefuseAccess,
+         false,
+         true,
+         OpenResult::Status::InUse,
+         {"bus 001, address 002, ID 1234:5678", "--udev-rule 1234:5678 --install"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.situation);
+        DeviceLayout layout;
+        layout.instrumentEndpoints = c.instrumentEndpoints;
+        ASSERT_NO_FATAL_FAILURE(Attach(layout));
+        std::vector<UsbId> listed;
+        if (c.listed)
+            listed.push_back({kVendor, kProduct});
+        const OpenResult result = LibusbTransport(listed, c.opener).Open();
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.hint.empty(), c.hint.empty()) << result.hint;
+        for (const std::string& part : c.hint)
+            EXPECT_NE(result.hint.find(part), std::string::npos) << part << " in\n" << result.hint;
+        device.reset();
+    }
 }
 
 TEST_F(LibusbUnderUmockdev, TransferThatNeverCompletesTimesOut) {
