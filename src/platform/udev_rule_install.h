@@ -15,7 +15,7 @@ namespace kantrel {
 
 // What the installation touches in the system; tests replace each part.
 struct UdevSystem {
-    std::string rulesFolder = "/etc/udev/rules.d";
+    std::string rulesFolder{kUdevRulesFolder};
     std::function<bool()> isRoot;
     // Runs a program with its arguments (argument 0 is the program) and waits for it:
     // its exit status, or -1 when it could not be started or did not end normally.

@@ -162,11 +162,13 @@ std::string UdevRuleProgram(std::string_view executablePath) {
 }
 
 std::string UdevRuleText(UsbId id) {
-    return fmt::format("# Lets the user at the seat use the Tensolog with the USB ID {0:04x}:{1:04x}.\n"
-                       "# Written by: kantrel731 --udev-rule {0:04x}:{1:04x}\n"
+    const std::string usbId = FormatUsbId(id);
+    return fmt::format("# Lets the user at this computer use the Tensolog with the USB ID {0}.\n"
+                       "# It belongs in {1}/{2};\n"
+                       "# \"kantrel731 --udev-rule {0} --install\" puts it there.\n"
                        "SUBSYSTEM==\"usb\", ENV{{DEVTYPE}}==\"usb_device\", "
-                       "ATTR{{idVendor}}==\"{0:04x}\", ATTR{{idProduct}}==\"{1:04x}\", TAG+=\"uaccess\"\n",
-                       id.vendor, id.product);
+                       "ATTR{{idVendor}}==\"{3:04x}\", ATTR{{idProduct}}==\"{4:04x}\", TAG+=\"uaccess\"\n",
+                       usbId, kUdevRulesFolder, UdevRuleFileName(id), id.vendor, id.product);
 }
 
 std::string UdevRuleFileName(UsbId id) {

@@ -62,6 +62,8 @@ std::string UnopenedDevicesHint(std::span<const UnopenedDevice> devices, std::st
 std::string UdevRuleProgram();
 std::string UdevRuleProgram(std::string_view executablePath);
 
+inline constexpr std::string_view kUdevRulesFolder = "/etc/udev/rules.d";
+
 // The udev rule that gives the user at the seat the device with this id.
 std::string UdevRuleText(UsbId id);
 std::string UdevRuleFileName(UsbId id); // sorts before the rules that apply "uaccess"

@@ -160,6 +160,7 @@ TEST(UdevRule, GrantsTheSeatUserTheDeviceWithThatId) {
     }
     EXPECT_EQ(comments, lines - 1);
     EXPECT_EQ(rule.back(), '\n');
+    EXPECT_TRUE(Contains(rule, "/etc/udev/rules.d/70-kantrel731-1234-00ab.rules"));
 
     // Read before 73-seat-late.rules, which acts on the "uaccess" tag.
     const std::string name = UdevRuleFileName({0x1234, 0x00AB});
