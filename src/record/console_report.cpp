@@ -76,7 +76,7 @@ void Console::Info(std::string_view text) {
 }
 
 void Console::Progress(std::string_view text) {
-    if (!progress_)
+    if (!progressLine_)
         return;
     std::lock_guard lock(mutex_);
     // Back to the start of the line, which is cleared to its end.

@@ -35,16 +35,18 @@ std::string LimitsText(const Limits& limits);
 
 class Console {
 public:
-    // progress: a terminal is watching (identification and progress line shown).
-    // quiet: nothing but errors.
-    Console(int fd, bool progress, bool quiet) : fd_(fd), progress_(progress && !quiet), quiet_(quiet) {}
+    // terminal: a person watches (identification and progress line shown). quiet:
+    // nothing but errors. progressLine false: the data go to the same terminal, where a
+    // line that keeps being rewritten would tear them apart.
+    Console(int fd, bool terminal, bool quiet, bool progressLine = true)
+        : fd_(fd), watched_(terminal && !quiet), progressLine_(watched_ && progressLine), quiet_(quiet) {}
 
-    bool ShowsProgress() const { return progress_; }
+    bool Watched() const { return watched_; }
     // An error: always written.
     void Error(std::string_view text);
     // Information: unless quiet.
     void Info(std::string_view text);
-    // Replaces the progress line (terminal only).
+    // Replaces the progress line (when watched).
     void Progress(std::string_view text);
 
 private:
@@ -53,7 +55,8 @@ private:
 
     std::mutex mutex_;
     int fd_;
-    bool progress_;
+    bool watched_;
+    bool progressLine_;
     bool quiet_;
     bool progressShown_ = false;
 };

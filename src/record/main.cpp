@@ -45,7 +45,8 @@ void ApplySettings(const RecordOptions& options, const std::string& localeSepara
 }
 
 int Record(const RecordOptions& options) {
-    Console console(STDERR_FILENO, ::isatty(STDERR_FILENO) == 1, options.quiet);
+    const bool dataOnTerminal = options.outPath.empty() && ::isatty(STDOUT_FILENO) == 1;
+    Console console(STDERR_FILENO, ::isatty(STDERR_FILENO) == 1, options.quiet, !dataOnTerminal);
 
     std::optional<SimulatedPacer> pacer;
     if (options.fastClock)

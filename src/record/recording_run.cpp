@@ -136,7 +136,7 @@ void RecordingRun::BeginMeasuring() {
     context_.decimalSeparator = regional().DecimalSeparator();
     context_.withVerdict = options_.limits.Any();
 
-    if (console_.ShowsProgress()) {
+    if (console_.Watched()) {
         console_.Info(IdentificationText({DecodeTextFile(p.deviceSerial), DecodeTextFile(p.sensorSerial),
                                           std::string(WithoutLeadingBlanks(FormatValue(p.nominalValue))),
                                           context_.unit, DecodeTextFile(window_.FirmwareText()),
@@ -152,7 +152,7 @@ void RecordingRun::BeginMeasuring() {
 
     processTimer_ = loop_.CreateTimer([this] { OnProcessTick(); });
     processTimer_->Start(kProcessTickMs);
-    if (console_.ShowsProgress()) {
+    if (console_.Watched()) {
         progressTimer_ = loop_.CreateTimer([this] { OnProgressTick(); });
         progressTimer_->Start(kProgressTickMs);
     }

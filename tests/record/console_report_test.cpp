@@ -83,7 +83,7 @@ protected:
 
 TEST_F(ConsoleTest, ProgressLineIsRewrittenAndEndedBeforeOtherText) {
     Console console(fds_[1], true, false);
-    EXPECT_TRUE(console.ShowsProgress());
+    EXPECT_TRUE(console.Watched());
     console.Progress("1 data set");
     console.Progress("2 data sets");
     console.Info("summary\n");
@@ -93,17 +93,24 @@ TEST_F(ConsoleTest, ProgressLineIsRewrittenAndEndedBeforeOtherText) {
 
 TEST_F(ConsoleTest, WithoutTerminalNoProgressAndQuietLeavesOnlyErrors) {
     Console plain(fds_[1], false, false);
-    EXPECT_FALSE(plain.ShowsProgress());
+    EXPECT_FALSE(plain.Watched());
     plain.Progress("1 data set");
     plain.Info("summary\n");
     EXPECT_EQ(Written(), "summary\n");
 
     Console quiet(fds_[1], true, true);
-    EXPECT_FALSE(quiet.ShowsProgress());
+    EXPECT_FALSE(quiet.Watched());
     quiet.Progress("1 data set");
     quiet.Info("summary\n");
     quiet.Error("error\n");
     EXPECT_EQ(Written(), "error\n");
+
+    // Data on the same terminal: identification yes, progress line no.
+    Console sharing(fds_[1], true, false, false);
+    EXPECT_TRUE(sharing.Watched());
+    sharing.Progress("1 data set");
+    sharing.Info("summary\n");
+    EXPECT_EQ(Written(), "summary\n");
 }
 
 } // namespace
