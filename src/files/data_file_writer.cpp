@@ -14,6 +14,14 @@
 
 namespace kantrel {
 
+ListCaptions DataSetCaptions(std::string_view unit) {
+    ListCaptions captions = {"Number", "[Date]", "[Time]", "[Diff] = ms"};
+    const char* valueCaptions[] = {"[Value] = ", "[Min] = ", "[Max] = ", "[MinFilt] = ", "[MaxFilt] = "};
+    for (std::size_t i = 0; i < std::size(valueCaptions); ++i)
+        captions[4 + i] = std::string(valueCaptions[i]) + std::string(unit);
+    return captions;
+}
+
 std::string BuildHeaderLine(const ListCaptions& captions, int sampleRateIndex) {
     std::string header = captions[0];
     for (int column = 1; column < kListColumnCount; ++column) {
@@ -25,7 +33,10 @@ std::string BuildHeaderLine(const ListCaptions& captions, int sampleRateIndex) {
 }
 
 std::string FormatDataSetLine(const TMeasData& store, int number, int row) {
-    const tDataListArray& r = store.Row(row);
+    return FormatDataSetLine(number, store.Row(row));
+}
+
+std::string FormatDataSetLine(std::int64_t number, const tDataListArray& r) {
     std::string line = fmt::format("{}", number);
     for (const std::string* text : {&r.dateText, &r.timeText, &r.msText, &r.meanText, &r.minText, &r.maxText,
                                     &r.minAvrText, &r.maxAvrText}) {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,16 +22,22 @@
 namespace kantrel {
 
 class TMeasData;
+struct tDataListArray;
 
 inline constexpr int kListColumnCount = 9;
 using ListCaptions = std::array<std::string, kListColumnCount>;
 
 inline constexpr std::string_view kNoValidDataSets = "No valid data sets available";
 
+// The captions of the list once a data set has been listed: "Number", "[Date]", "[Time]",
+// "[Diff] = ms", then "[Value]", "[Min]", "[Max]", "[MinFilt]", "[MaxFilt]", each with
+// " = " and the unit.
+ListCaptions DataSetCaptions(std::string_view unit);
 // The header line for the list's captions and the averaging count of sampleRateIndex.
 std::string BuildHeaderLine(const ListCaptions& captions, int sampleRateIndex);
 // One data line for table row `row`, with `number` in its first field.
 std::string FormatDataSetLine(const TMeasData& store, int number, int row);
+std::string FormatDataSetLine(std::int64_t number, const tDataListArray& row);
 // The header and one line per data set (the header alone when the table is empty).
 std::vector<std::string> BuildDataSetLines(const ListCaptions& captions, const TMeasData& store,
                                            int sampleRateIndex);

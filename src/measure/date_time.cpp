@@ -58,4 +58,16 @@ double EncodeDateTime(const CivilDateTime& t) {
     return static_cast<double>(day) + static_cast<double>(ms) / static_cast<double>(kMsPerDay);
 }
 
+std::tm ToBrokenDownTime(const CivilDateTime& t) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_isdst = -1;
+    return tm;
+}
+
 }  // namespace kantrel

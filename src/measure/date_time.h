@@ -4,6 +4,7 @@
 // the time of day.
 
 #include <cstdint>
+#include <ctime>
 
 namespace kantrel {
 
@@ -18,5 +19,9 @@ struct CivilDateTime {
 // whole milliseconds despite the rounding of the additions.
 CivilDateTime DecodeDateTime(double days);
 double EncodeDateTime(const CivilDateTime& t);
+
+// The C library's broken-down time of t (milliseconds dropped), with daylight saving
+// time left for the library to decide (tm_isdst -1).
+std::tm ToBrokenDownTime(const CivilDateTime& t);
 
 }  // namespace kantrel

@@ -24,14 +24,7 @@ PosixRegionalSettings::~PosixRegionalSettings() {
 }
 
 std::string PosixRegionalSettings::Format(const std::string& pattern, const CivilDateTime& t) const {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
+    std::tm tm = ToBrokenDownTime(t);
     // Weekday, for formats that name it: days since 1899-12-30 (a Saturday).
     const long long days = static_cast<long long>(EncodeDateTime(CivilDateTime{t.year, t.month, t.day, 0, 0, 0, 0}));
     tm.tm_wday = static_cast<int>(((days % 7) + 7 + 6) % 7);

@@ -16,7 +16,7 @@
 #include "ui/command_line.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/instrument_source.h"
+#include "platform/instrument_source.h"
 #include "ui/kantrel_application.h"
 #include "ui/qt_timers.h"
 #include "ui/window_port.h"
@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
     if (line.udevRule)
         return RunUdevRuleCommand(*line.udevRule, line.installUdevRule);
 
-    SourceResult source = line.simulate ? OpenSimulatedSource(line.scenarioFile) : OpenUsbSource();
+    kantrel::SourceResult source =
+        line.simulate ? kantrel::OpenSimulatedSource(line.scenarioFile) : kantrel::OpenUsbSource();
     for (const std::string& warning : source.warnings)
         std::fprintf(stderr, "kantrel731: %s\n", warning.c_str());
     if (!source.source) {

@@ -60,6 +60,14 @@ TEST_F(DataFileWriterTest, HeaderAndTwoLinesEndingInCrLf) {
     EXPECT_EQ(ReadFileBytes(path), lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
 }
 
+TEST_F(DataFileWriterTest, CaptionsOfAListedDataSetCarryTheUnit) {
+    EXPECT_EQ(DataSetCaptions("N"), kCaptions);
+    EXPECT_EQ(DataSetCaptions("\xC2\xB5m")[8], "[MaxFilt] = \xC2\xB5m");
+    // The line of a row alone is the line of that row in the table.
+    FillRow(store, 7);
+    EXPECT_EQ(FormatDataSetLine(3, store.Row(7)), FormatDataSetLine(store, 3, 7));
+}
+
 TEST_F(DataFileWriterTest, AveragingFieldFollowsTheSampleRateAtSavingTime) {
     struct Case {
         int rateIndex;
