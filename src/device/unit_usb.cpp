@@ -151,8 +151,8 @@ bool UnitUSB::ReadAnswerPacket(std::span<std::uint8_t, kAnswerPacketBytes> packe
     const TransferOutcome outcome = transport_->Transfer(state_.r1PipeId, packet, kR1WaitMs);
     if (Completed(outcome))
         return true;
-    if (outcome == TransferOutcome::TimedOut) {
-        // The instrument had nothing to say: the command thread sees "#NOP".
+    if (outcome == TransferOutcome::NotCompleted) {
+        // Nothing came within the wait: the command thread sees "#NOP".
         WriteSubstituteAnswer(packet);
         return true;
     }
@@ -174,7 +174,7 @@ bool UnitUSB::ReadMeasurementFrame(std::span<std::uint8_t, kFrameBytes> frame,
         return true;
     if (LinkClosing())
         return false;
-    if (outcome == TransferOutcome::TimedOut) {
+    if (outcome == TransferOutcome::NotCompleted) {
         OnMeasurementTimeout(caller);
     } else {
         ShowMessageFrom(caller, kR2ReadError, kCaptionWarning);
@@ -212,7 +212,7 @@ void UnitUSB::WriteCommandPacket(std::span<const std::uint8_t, kCommandPacketByt
     const TransferOutcome outcome = transport_->Transfer(pipeId, bytes, kS1WaitMs);
     if (Completed(outcome))
         return;
-    if (outcome == TransferOutcome::TimedOut) {
+    if (outcome == TransferOutcome::NotCompleted) {
         if (dataErrorLatched.exchange(true))
             return;
         window().ShowMessage(kDataError, kCaptionERROR);

@@ -7,12 +7,14 @@
 //   R2  bulk IN at endpoint index 2   32-byte measurement frames  750 ms, wait 750 ms
 //   S1  bulk OUT (any index)          16-byte command packets   1500 ms, wait 1500 ms
 //
-// An R1 read that times out yields the substitute answer "#NOP" and succeeds, since the
-// command thread reads R1 continuously and an idle instrument simply has nothing to say.
-// An R2 read or S1 write that times out means the instrument has stopped working: the
-// data error is latched once, the operator is asked to save, and after R2 the program
-// ends. Set-up failures are reported once per pipe and latched for the life of the
-// process.
+// Only a transfer that cannot be started is an error of the pipe. One that was started
+// and has not completed when its wait ends, for whatever reason (time-out, stall, the
+// instrument unplugged), takes the time-out path: an R1 read then yields the substitute
+// answer "#NOP" and succeeds, since the command thread reads R1 continuously and an idle
+// instrument simply has nothing to say; an R2 read or S1 write means the instrument has
+// stopped working: the data error is latched once, the operator is asked to save, and
+// after R2 the program ends. Set-up failures are reported once per pipe and latched for
+// the life of the process.
 
 #include <array>
 #include <atomic>

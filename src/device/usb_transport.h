@@ -36,12 +36,15 @@ struct OpenResult {
     std::string hint;
 };
 
-// How one transfer ended.
+// How one transfer ended. Only a transfer that cannot be started fails; one that was
+// started and has not completed when its wait ends is "not completed", whatever ended
+// it: the pipe time-out or the wait ran out, the endpoint stalled, the device went away,
+// the bus reported an error.
 enum class TransferOutcome {
     CompletedAtOnce,
     CompletedAfterWait,
-    TimedOut, // the pipe time-out or the wait ran out first
-    Failed,   // the transfer failed, or was cancelled because the link is closing
+    NotCompleted, // started, but not completed after the wait
+    Failed,       // failed at once, or was cancelled because the link is closing
 };
 
 inline bool Completed(TransferOutcome o) {

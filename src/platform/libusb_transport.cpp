@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <fmt/format.h>
@@ -67,7 +68,7 @@ OpenResult InUse(int error, UsbId id) {
 }
 
 void LIBUSB_CALL MarkCompleted(libusb_transfer* transfer) {
-    *static_cast<int*>(transfer->user_data) = 1;
+    std::atomic_ref<int>(*static_cast<int*>(transfer->user_data)).store(1, std::memory_order_release);
 }
 
 } // namespace
@@ -221,12 +222,14 @@ int LibusbTransport::TimeoutFor(std::uint8_t pipeId, int waitMs) {
 }
 
 TransferOutcome LibusbTransport::Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) {
+    const int timeoutMs = TimeoutFor(pipeId, waitMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     libusb_transfer* transfer = libusb_alloc_transfer(0);
     if (transfer == nullptr)
         return TransferOutcome::Failed;
     int completed = 0;
     libusb_fill_bulk_transfer(transfer, handle_, pipeId, buffer.data(), static_cast<int>(buffer.size()),
-                              MarkCompleted, &completed, static_cast<unsigned>(TimeoutFor(pipeId, waitMs)));
+                              MarkCompleted, &completed, static_cast<unsigned>(timeoutMs));
     {
         std::lock_guard lock(mutex_);
         if (closing_ || handle_ == nullptr || libusb_submit_transfer(transfer) < 0) {
@@ -235,25 +238,37 @@ TransferOutcome LibusbTransport::Transfer(std::uint8_t pipeId, std::span<std::ui
         }
         inFlight_.insert(transfer);
     }
-    while (completed == 0) {
-        const int rc = libusb_handle_events_completed(context_, &completed);
-        if (rc < 0 && rc != LIBUSB_ERROR_INTERRUPTED)
-            libusb_cancel_transfer(transfer);
-    }
+    AwaitCompletion(transfer, completed);
     {
         std::lock_guard lock(mutex_);
         inFlight_.erase(transfer);
     }
     const libusb_transfer_status status = transfer->status;
     libusb_free_transfer(transfer);
-    switch (status) {
-    case LIBUSB_TRANSFER_COMPLETED:
+    if (status == LIBUSB_TRANSFER_COMPLETED)
         return TransferOutcome::CompletedAfterWait;
-    case LIBUSB_TRANSFER_TIMED_OUT:
-        return TransferOutcome::TimedOut;
-    default:
-        return TransferOutcome::Failed;
+    if (status == LIBUSB_TRANSFER_STALL)
+        libusb_clear_halt(handle_, pipeId); // so that the pipe can work again
+    return HoldUntil(deadline) ? TransferOutcome::NotCompleted : TransferOutcome::Failed;
+}
+
+void LibusbTransport::AwaitCompletion(libusb_transfer* transfer, int& completed) {
+    bool cancelled = false;
+    // Any thread may be the one that handles libusb's events and runs the callback;
+    // libusb reads the flag under its own lock, this thread through an atomic reference.
+    while (std::atomic_ref<int>(completed).load(std::memory_order_acquire) == 0) {
+        const int rc = libusb_handle_events_completed(context_, &completed);
+        if (rc < 0 && rc != LIBUSB_ERROR_INTERRUPTED && !cancelled) {
+            libusb_cancel_transfer(transfer);
+            cancelled = true;
+        }
     }
+}
+
+bool LibusbTransport::HoldUntil(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    closingChanged_.wait_until(lock, deadline, [this] { return closing_; });
+    return !closing_;
 }
 
 void LibusbTransport::CancelTransfers() {
@@ -261,6 +276,7 @@ void LibusbTransport::CancelTransfers() {
     closing_ = true;
     for (libusb_transfer* transfer : inFlight_)
         libusb_cancel_transfer(transfer);
+    closingChanged_.notify_all();
 }
 
 void LibusbTransport::Close() {

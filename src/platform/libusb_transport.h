@@ -10,10 +10,17 @@
 // a listed device that cannot be opened, or a matching one whose interface 0 cannot be
 // claimed, is "in use" (with advice on granting access when permission was missing).
 //
-// Each transfer is a bulk transfer with the pipe time-out as its time-out: completed,
-// timed out, or failed. Transfers are submitted asynchronously and waited for, so that
-// the link can cancel them when it closes.
+// Each transfer is a bulk transfer with the pipe time-out as its time-out, submitted
+// asynchronously and waited for, so that the link can cancel it when it closes. A
+// transfer that cannot be submitted has failed; one that was submitted and ends in any
+// other way than completed (time-out, stall, the device gone, a bus error, an overflow,
+// cancelled by anything but the link's own close) is "not completed". Such an early end
+// is reported when the transfer's time-out has passed, as if it had been waited for: a
+// reader that retries at once, like the command thread, would otherwise spin on a pipe
+// that fails over and over. A stalled endpoint has its halt cleared.
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -64,6 +71,9 @@ public:
 private:
     bool NamesInterfaceGuid(libusb_device_handle* handle, std::uint16_t bcdUsb) const;
     int TimeoutFor(std::uint8_t pipeId, int waitMs);
+    void AwaitCompletion(libusb_transfer* transfer, int& completed);
+    // Waits until the deadline or the link's close; false when the link is closing.
+    bool HoldUntil(std::chrono::steady_clock::time_point deadline);
 
     std::vector<UsbId> listedIds_;
     libusb_context* context_ = nullptr;
@@ -73,6 +83,7 @@ private:
     std::map<std::uint8_t, int> pipeTimeouts_;
     std::set<libusb_transfer*> inFlight_;
     bool closing_ = false;
+    std::condition_variable closingChanged_;
 };
 
 } // namespace kantrel

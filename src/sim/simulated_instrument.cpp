@@ -101,7 +101,7 @@ TransferOutcome SimulatedInstrument::Await(std::unique_lock<std::mutex>& lock,
     reader.parked = true;
     reader.deadlineMs = deadline;
     changed_.notify_all();
-    TransferOutcome outcome = TransferOutcome::TimedOut;
+    TransferOutcome outcome = TransferOutcome::NotCompleted;
     for (;;) {
         if (cancelled_) {
             outcome = TransferOutcome::Failed;

@@ -142,7 +142,7 @@ TEST_F(CommandCycleTest, SecondPacketTimeOutStillStoresTheFirst) {
     const std::vector<std::uint8_t> first = {'#', 'I', '0', '5', 'F', 'i', 'r', 'm',
                                              'w', 'a', 'r', 'e', 'X', 'Y', 'Z', 'W'};
     transport.Push(kR1, TransferOutcome::CompletedAtOnce, first);
-    transport.Push(kR1, TransferOutcome::TimedOut);
+    transport.Push(kR1, TransferOutcome::NotCompleted);
     EXPECT_TRUE(CommandCycleStep(link));
     ASSERT_EQ(ports.window.firmwareTexts.size(), 1u);
     EXPECT_EQ(ports.window.firmwareTexts[0], "FirmwareXYZW#NOP\xA7");
@@ -150,7 +150,7 @@ TEST_F(CommandCycleTest, SecondPacketTimeOutStillStoresTheFirst) {
 }
 
 TEST_F(CommandCycleTest, IdleSubstituteOnlyReleasesTheSlot) {
-    transport.Push(kR1, TransferOutcome::TimedOut);
+    transport.Push(kR1, TransferOutcome::NotCompleted);
     EXPECT_TRUE(CommandCycleStep(link));
     EXPECT_FALSE(commandPending);
     EXPECT_EQ(readoutMask.load(), 0u);

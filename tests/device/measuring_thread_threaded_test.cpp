@@ -90,7 +90,7 @@ TEST_F(WorkerThreads, ReadErrorIsShownOnTheMainThreadAndEndsTheThread) {
 
 TEST_F(WorkerThreads, CommandThreadEndsOnAFailedRead) {
     transport.Push(kR1, TransferOutcome::CompletedAtOnce, test::AnswerBytes("#Z61250"));
-    transport.Push(kR1, TransferOutcome::TimedOut);
+    transport.Push(kR1, TransferOutcome::NotCompleted);
     transport.Push(kR1, TransferOutcome::Failed);
     commandPending = true;
     TDataThread thread(link);

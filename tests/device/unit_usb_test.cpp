@@ -137,7 +137,7 @@ TEST_F(UnitUsbTest, FailureTable) {
          false,
          0,
          false},
-        {"R1 times out", Role::R1, outcome(kR1, Outcome::TimedOut), true, true, {}, {}, 2, false, 0, false},
+        {"R1 times out", Role::R1, outcome(kR1, Outcome::NotCompleted), true, true, {}, {}, 2, false, 0, false},
         {"R1 read error",
          Role::R1,
          outcome(kR1, Outcome::Failed),
@@ -184,7 +184,7 @@ TEST_F(UnitUsbTest, FailureTable) {
          false},
         {"R2 times out",
          Role::R2,
-         outcome(kR2, Outcome::TimedOut),
+         outcome(kR2, Outcome::NotCompleted),
          false,
          false,
          {r2DataError},
@@ -240,7 +240,7 @@ TEST_F(UnitUsbTest, FailureTable) {
          false},
         {"S1 times out",
          Role::S1,
-         outcome(kS1, Outcome::TimedOut),
+         outcome(kS1, Outcome::NotCompleted),
          true,
          false,
          {s1DataError},
@@ -308,7 +308,7 @@ TEST_F(UnitUsbTest, TransfersSetTheirPipeTimeOutAndWait) {
 }
 
 TEST_F(UnitUsbTest, AnswerTimeOutGivesNopAndKeepsBytesSixToFifteen) {
-    transport.Push(kR1, Outcome::TimedOut);
+    transport.Push(kR1, Outcome::NotCompleted);
     std::array<std::uint8_t, 16> packet;
     for (std::size_t i = 0; i < packet.size(); ++i)
         packet[i] = static_cast<std::uint8_t>(0xB0 + i);
@@ -337,7 +337,7 @@ TEST_F(UnitUsbTest, CommandPipeEventAndTimeOutShareOneLatch) {
 }
 
 TEST_F(UnitUsbTest, MeasurementTimeOutRunsMessageSaveEndInThatOrder) {
-    transport.Push(kR2, Outcome::TimedOut);
+    transport.Push(kR2, Outcome::NotCompleted);
     EXPECT_FALSE(Attempt(Role::R2));
     EXPECT_EQ(ports.window.Events(),
               (std::vector<std::string>{"message:Data error, save data and repower device", "save", "end"}));
@@ -346,7 +346,7 @@ TEST_F(UnitUsbTest, MeasurementTimeOutRunsMessageSaveEndInThatOrder) {
 // After a command-write time-out the program goes on: answers are still read, but the
 // measurement read and further writes are refused.
 TEST_F(UnitUsbTest, CommandTimeOutStopsMeasuringButNotAnswers) {
-    transport.Push(kS1, Outcome::TimedOut);
+    transport.Push(kS1, Outcome::NotCompleted);
     Attempt(Role::S1);
     EXPECT_TRUE(dataErrorLatched);
     EXPECT_EQ(ports.window.Events(),
@@ -397,7 +397,7 @@ TEST_F(UnitUsbTest, TransferEndingDuringDisconnectIsNoFault) {
     struct Case {
         Role role;
         Outcome outcome;
-    } cases[] = {{Role::R1, Outcome::Failed}, {Role::R2, Outcome::Failed}, {Role::R2, Outcome::TimedOut}};
+    } cases[] = {{Role::R1, Outcome::Failed}, {Role::R2, Outcome::Failed}, {Role::R2, Outcome::NotCompleted}};
     for (const Case& c : cases) {
         SCOPED_TRACE(RoleName(c.role));
         instrumentConnected = true;

@@ -83,9 +83,9 @@ TEST_F(BlockingInstrument, TimeOutsInClockTime) {
         Outcome outcome;
     } cases[] = {
         {"idle answer pipe: the pipe time-out ends the read", SimulatedInstrument::kAnswerPipe, 2000, 1000,
-         Outcome::TimedOut},
-        {"a short wait ends it earlier", SimulatedInstrument::kAnswerPipe, 300, 300, Outcome::TimedOut},
-        {"measurement stall", SimulatedInstrument::kFramePipe, 750, 750, Outcome::TimedOut},
+         Outcome::NotCompleted},
+        {"a short wait ends it earlier", SimulatedInstrument::kAnswerPipe, 300, 300, Outcome::NotCompleted},
+        {"measurement stall", SimulatedInstrument::kFramePipe, 750, 750, Outcome::NotCompleted},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.situation);
@@ -110,7 +110,7 @@ TEST_F(BlockingInstrument, JumpFarPastAStallStillTimesOut) {
     auto read = StartRead(SimulatedInstrument::kFramePipe, 750);
     ASSERT_TRUE(instrument->WaitUntilBlocked(SimulatedInstrument::kFramePipe, kPatience));
     clock.Advance(10000);
-    EXPECT_EQ(read.get(), Outcome::TimedOut);
+    EXPECT_EQ(read.get(), Outcome::NotCompleted);
 }
 
 TEST_F(BlockingInstrument, AnswerArrivingWhileTheReaderWaits) {
@@ -147,7 +147,7 @@ TEST_F(BlockingInstrument, CommandStall) {
         std::int64_t stallMs;
         Outcome outcome;
         std::size_t commandsTaken; // a half that timed out breaks its message
-    } cases[] = {{1600, Outcome::TimedOut, 0}, {400, Outcome::CompletedAfterWait, 1}};
+    } cases[] = {{1600, Outcome::NotCompleted, 0}, {400, Outcome::CompletedAfterWait, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stallMs);
         Scenario s;
