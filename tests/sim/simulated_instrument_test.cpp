@@ -24,7 +24,7 @@ protected:
         std::array<std::uint8_t, 16> half;
         for (int h = 0; h < 2; ++h) {
             std::copy_n(block.begin() + 16 * h, 16, half.begin());
-            ASSERT_EQ(instrument->Transfer(SimulatedInstrument::kCommandPipe, half, 1500),
+            ASSERT_EQ(instrument->Transfer(SimulatedInstrument::kCommandPipe, half, 1500).outcome,
                       Outcome::CompletedAtOnce);
         }
     }
@@ -32,17 +32,17 @@ protected:
     std::string Answer() {
         AnswerBuffer buffer{};
         const std::span<std::uint8_t, 32> whole(buffer);
-        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kAnswerPipe, whole.first<16>(), 2000),
+        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kAnswerPipe, whole.first<16>(), 2000).outcome,
                   Outcome::CompletedAtOnce);
         if (!HoldsEndMark(whole.first<16>())) {
-            EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kAnswerPipe, whole.last<16>(), 2000),
+            EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kAnswerPipe, whole.last<16>(), 2000).outcome,
                       Outcome::CompletedAtOnce);
         }
         return std::string(AnswerCode(buffer)) + "|" + AnswerText(buffer);
     }
     Frame ReadFrame() {
         Frame frame{};
-        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750),
+        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750).outcome,
                   Outcome::CompletedAtOnce);
         return frame;
     }
@@ -232,9 +232,9 @@ TEST_F(Instrument, ClosedOrCancelledLinkFailsEveryTransfer) {
     clock.Advance(100);
     instrument->CancelTransfers();
     Frame frame{};
-    EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750), Outcome::Failed);
+    EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750).outcome, Outcome::Failed);
     instrument->Close();
-    EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750), Outcome::Failed);
+    EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750).outcome, Outcome::Failed);
     EXPECT_FALSE(instrument->IsOpen());
     EXPECT_TRUE(instrument->WaitUntilDelivered(std::chrono::milliseconds(0)));
 }
@@ -242,7 +242,7 @@ TEST_F(Instrument, ClosedOrCancelledLinkFailsEveryTransfer) {
 TEST_F(Instrument, UnknownPipeFails) {
     Open(Scenario{});
     Frame frame{};
-    EXPECT_EQ(instrument->Transfer(0x83, frame, 750), Outcome::Failed);
+    EXPECT_EQ(instrument->Transfer(0x83, frame, 750).outcome, Outcome::Failed);
 }
 
 TEST(RealClock, WaitEndsAtOnceWhenReadyOrPastItsDeadline) {

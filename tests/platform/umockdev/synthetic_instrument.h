@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "device/scripted_transport.h" // the instrument's pipes kS1, kR1, kR2
 #include "platform/ms_os_descriptors.h"
 
 namespace kantrel::test {
@@ -32,7 +33,6 @@ namespace kantrel::test {
 using Bytes = std::vector<std::uint8_t>;
 
 inline constexpr std::uint16_t kVendor = 0x1234, kProduct = 0x5678;
-inline constexpr std::uint8_t kS1 = 0x01, kR1 = 0x81, kR2 = 0x82;
 inline constexpr std::size_t kMaxPacket = 64;
 
 // What the synthetic device says about itself.

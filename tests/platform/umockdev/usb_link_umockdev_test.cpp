@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "device/command_channel.h"
+#include "device/device_parameters.h"
 #include "device/link_flags.h"
 #include "device/measuring_thread.h"
 #include "device/unit_usb.h"
 #include "measure/meas_data.h"
 #include "platform/libusb_transport.h"
 #include "support/fake_ports.h"
+#include "support/measurement_fixture.h"
 #include "synthetic_instrument.h"
 
 namespace kantrel {
@@ -48,7 +50,7 @@ void PrintTo(const FaultCase& c, std::ostream* os) {
 
 const std::string kDataErrorMessage = "message:Data error, save data and repower device";
 
-class UsbLinkFault : public ::testing::TestWithParam<FaultCase> {
+class UsbLinkUnderUmockdev : public ::testing::Test {
 protected:
     void SetUp() override {
         // The test bed comes first: without it libusb would see the machine's real devices.
@@ -89,6 +91,8 @@ protected:
     std::unique_ptr<TDataThread> command;
     std::unique_ptr<TdataThread2> measuring;
 };
+
+class UsbLinkFault : public UsbLinkUnderUmockdev, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(UsbLinkFault, ReactionAndNoThreadLeftSpinning) {
     const FaultCase& c = GetParam();
@@ -142,6 +146,33 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"FramePipeStalls", kR2, Fault::Stall, {kDataErrorMessage, "save", "end"}, true},
         FaultCase{"CommandPipeStalls", kS1, Fault::Stall, {kDataErrorMessage, "save"}, true}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+// The instrument sends a whole answer message of 32 bytes as one packet: the command
+// thread reads it as its two 16-byte halves.
+TEST_F(UsbLinkUnderUmockdev, AnswerSentAsOnePacketIsReadInTwoHalves) {
+    device->Deliver(kR1, test::AnswerBytes("#Z76S-2000KN-77-ABCDEFGH"));
+    ASSERT_TRUE(CommandCycleStep(link));
+    EXPECT_EQ(deviceParameters.sensorSerial, "S-2000KN-77-ABCDEFGH");
+    EXPECT_TRUE(ports.window.Messages().empty());
+}
+
+// A transfer shorter than a frame holds no whole frame: its bytes never become samples.
+TEST_F(UsbLinkUnderUmockdev, ShortFrameIsDroppedAndTheNextWholeFrameStored) {
+    std::array<SampleEntry, kSamplesPerFrame> samples;
+    for (int k = 0; k < kSamplesPerFrame; ++k)
+        samples[static_cast<std::size_t>(k)] = {'\0', static_cast<std::int16_t>(1000 + k)};
+    const auto frame = test::MakeFrame(samples);
+    device->Deliver(kR2, test::Bytes(frame.begin(), frame.begin() + 20));
+    device->Deliver(kR2, test::Bytes(frame.begin(), frame.end()));
+    ASSERT_EQ(store.AcquireFrame(link), AcquireResult::Stored);
+    ASSERT_EQ(store.ringWriteIndex.load(), kSamplesPerFrame);
+    for (int k = 0; k < kSamplesPerFrame; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(store.sampleRing[static_cast<std::size_t>(k)].rawValue, 1000 + k);
+    }
+    EXPECT_EQ(link.PartialFramesDropped(), 1u);
+    EXPECT_TRUE(ports.window.Messages().empty());
+}
 
 } // namespace
 } // namespace kantrel
