@@ -9,6 +9,7 @@
 #include "device/unit_usb.h"
 #include "measure/ports.h"
 #include "settings/settings.h"
+#include "settings/text_encoding.h"
 
 namespace kantrel {
 
@@ -53,14 +54,20 @@ std::uint32_t MaskBitOf(int answer) {
     }
 }
 
+// A text of the instrument: single bytes in its code page, Windows-1252, limited in
+// bytes as the instrument sent them, then kept in UTF-8 as every text of the program.
+std::string InstrumentText(Answer a, std::size_t maxLength = kMaxAnswerText) {
+    return Windows1252ToUtf8(AnswerText(a, maxLength));
+}
+
 void StoreField(int answer, Answer a) {
     DeviceParameters& p = deviceParameters;
     switch (answer) {
     case 0:
-        window().PostFirmwareText(AnswerText(a));
+        window().PostFirmwareText(InstrumentText(a));
         return;
     case 1:
-        window().PostDeviceErrorText(AnswerText(a));
+        window().PostDeviceErrorText(InstrumentText(a));
         return;
     case 2:
         p.fullScale = ParseAnswerNumber(a);
@@ -69,7 +76,7 @@ void StoreField(int answer, Answer a) {
         p.scaleOffset = ParseAnswerNumber(a);
         return;
     case 4:
-        p.deviceSerial = AnswerText(a, kSerialLength);
+        p.deviceSerial = InstrumentText(a, kSerialLength);
         return;
     case 5:
         p.nominalValue = ParseAnswerNumber(a);
@@ -89,10 +96,10 @@ void StoreField(int answer, Answer a) {
         return;
     }
     case 19:
-        p.unitText = AnswerText(a, kUnitLength);
+        p.unitText = InstrumentText(a, kUnitLength);
         return;
     case 20:
-        p.sensorSerial = AnswerText(a, kSerialLength);
+        p.sensorSerial = InstrumentText(a, kSerialLength);
         return;
     default: {
         // "#Z64" .. "#Z73": output and input of calibration points 1 to 5, alternating.

@@ -92,6 +92,40 @@ TEST(StoreAnswer, FieldLimitsAndOddPayloads) {
     EXPECT_EQ(deviceParameters.param62, 2147483647);
 }
 
+std::string Repeat(std::string_view text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// The instrument's texts are single bytes in its code page, Windows-1252; the program
+// keeps text in UTF-8. Field limits count the bytes as the instrument sent them.
+TEST(StoreAnswer, InstrumentTextsAreDecodedFromWindows1252) {
+    const auto unit = [](const test::FakeWindow&) { return deviceParameters.unitText; };
+    struct Case {
+        std::string answer;
+        std::function<std::string(const test::FakeWindow&)> stored;
+        std::string expected;
+    } cases[] = {
+        {"#Z75\xB5m", unit, "\u00B5m"},
+        {"#Z75" + Repeat("\xB5", 10), unit, Repeat("\u00B5", 8)},
+        {"#Z18" + Repeat("\xE9", 22), [](const auto&) { return deviceParameters.deviceSerial; },
+         Repeat("\u00E9", 20)},
+        {"#Z76S-\xA7\x80", [](const auto&) { return deviceParameters.sensorSerial; }, "S-\u00A7\u20AC"},
+        {"#I05T\xE4st 1.0", [](const auto& w) { return w.firmwareTexts.at(0); }, "T\u00E4st 1.0"},
+        {"#Y00\xDC"
+         "berlast",
+         [](const auto& w) { return w.deviceErrorTexts.at(0); }, "\u00DCberlast"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        test::PortsScope ports;
+        StoreAnswer(Answer(c.answer));
+        EXPECT_EQ(c.stored(ports.window), c.expected);
+    }
+}
+
 TEST(StoreAnswer, OtherCodesChangeNothing) {
     test::PortsScope ports;
     deviceParameters.fullScale = 7.0;
@@ -145,7 +179,7 @@ TEST_F(CommandCycleTest, SecondPacketTimeOutStillStoresTheFirst) {
     transport.Push(kR1, TransferOutcome::NotCompleted);
     EXPECT_TRUE(CommandCycleStep(link));
     ASSERT_EQ(ports.window.firmwareTexts.size(), 1u);
-    EXPECT_EQ(ports.window.firmwareTexts[0], "FirmwareXYZW#NOP\xA7");
+    EXPECT_EQ(ports.window.firmwareTexts[0], "FirmwareXYZW#NOP\u00A7"); // the mark, read as Windows-1252
     EXPECT_FALSE(commandPending);
 }
 

@@ -61,6 +61,25 @@ protected:
     std::unique_ptr<SimulatedInstrument> instrument;
 };
 
+// The scenario's texts are UTF-8; the instrument sends single bytes in its code page,
+// Windows-1252, and a character it does not have as '?'.
+TEST_F(Instrument, TextsGoOutInTheInstrumentsCodePage) {
+    Scenario s;
+    s.unit = "\u00B5m";
+    s.firmware = "T\u00E9st \u20AC";
+    s.sensorSerial = "\u03A9-\u00E7";
+    Open(s);
+    const struct {
+        std::string command, answer;
+    } cases[] = {{"#Z75", "#Z75|\xB5m"}, {"#I05", "#I05|T\xE9st \x80"}, {"#Z76", "#Z76|?-\xE7"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        Send(c.command);
+        clock.Advance(10);
+        EXPECT_EQ(Answer(), c.answer);
+    }
+}
+
 TEST_F(Instrument, AbsentInstrumentIsNotFound) {
     Scenario s;
     s.present = false;
