@@ -60,15 +60,9 @@ std::string InstrumentText(Answer a, std::size_t maxLength = kMaxAnswerText) {
     return Windows1252ToUtf8(AnswerText(a, maxLength));
 }
 
-void StoreField(int answer, Answer a) {
-    DeviceParameters& p = deviceParameters;
+// The parameter of answer i (2..20) into p.
+void StoreField(int answer, Answer a, DeviceParameters& p) {
     switch (answer) {
-    case 0:
-        window().PostFirmwareText(InstrumentText(a));
-        return;
-    case 1:
-        window().PostDeviceErrorText(InstrumentText(a));
-        return;
     case 2:
         p.fullScale = ParseAnswerNumber(a);
         return;
@@ -127,10 +121,19 @@ void StoreAnswer(Answer answer) {
     for (int i = 0; i < kReadoutAnswerCount; ++i) {
         if (!SameCode(code, kReadoutAnswerCodes[static_cast<std::size_t>(i)]))
             continue;
-        StoreField(i, answer);
-        // The field is stored before its bit and flag are published.
-        if (const std::uint32_t bit = MaskBitOf(i))
+        if (i == 0) {
+            window().PostFirmwareText(InstrumentText(answer));
+        } else if (i == 1) {
+            window().PostDeviceErrorText(InstrumentText(answer));
+        } else if (const std::uint32_t bit = MaskBitOf(i);
+                   (readoutMask.load(std::memory_order_acquire) & bit) == 0) {
+            // A parameter is stored once per connection: once its bit is published the
+            // main thread reads it without a lock, and the answer of a repeated readout
+            // pass, still under way when the readout completed, must not write it again.
+            // The instrument's parameters do not change while it is connected.
+            WriteDeviceParameters([&](DeviceParameters& p) { StoreField(i, answer, p); });
             readoutMask.fetch_or(bit, std::memory_order_release);
+        }
         answerReceived[static_cast<std::size_t>(i)].store(true, std::memory_order_release);
         return;
     }

@@ -78,18 +78,44 @@ TEST(StoreAnswer, FirmwareAndErrorTextsGoToTheWindow) {
 }
 
 TEST(StoreAnswer, FieldLimitsAndOddPayloads) {
+    struct Case {
+        std::string_view answer;
+        std::function<bool()> stored;
+    } cases[] = {
+        {"#Z18ABCDEFGHIJKLMNOPQRSTUVWXY",
+         [] { return deviceParameters.deviceSerial == "ABCDEFGHIJKLMNOPQRST"; }},
+        {"#Z747", [] { return deviceParameters.calPointCount == 7; }},
+        {"#Z74", [] { return deviceParameters.calPointCount == 208; }}, // empty: 0 - '0'
+        {"#Z16none", [] { return deviceParameters.fullScale == 0.0 && (readoutMask.load() & 0x2) != 0; }},
+        // beyond int32: held at the end, no overflow
+        {"#Z621e12", [] { return deviceParameters.param62 == 2147483647; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.answer));
+        test::PortsScope ports;
+        deviceParameters.fullScale = 7.0;
+        StoreAnswer(Answer(c.answer));
+        EXPECT_TRUE(c.stored());
+    }
+}
+
+// The main thread reads a parameter without a lock once its bit is set; an answer that
+// comes again in the same connection (a repeated readout pass) leaves it alone. A new
+// connection clears the mask, and the parameter is stored afresh.
+TEST(StoreAnswer, ParameterIsStoredOncePerConnection) {
     test::PortsScope ports;
-    StoreAnswer(Answer("#Z18ABCDEFGHIJKLMNOPQRSTUVWXY")); // 25 characters
-    EXPECT_EQ(deviceParameters.deviceSerial, "ABCDEFGHIJKLMNOPQRST");
-    StoreAnswer(Answer("#Z747"));
-    EXPECT_EQ(deviceParameters.calPointCount, 7);
-    StoreAnswer(Answer("#Z74")); // empty: 0 - '0'
-    EXPECT_EQ(deviceParameters.calPointCount, 208);
-    StoreAnswer(Answer("#Z16none"));
-    EXPECT_EQ(deviceParameters.fullScale, 0.0);
-    EXPECT_NE(readoutMask.load() & 0x2, 0u); // stored all the same
-    StoreAnswer(Answer("#Z621e12"));         // beyond int32: held at the end, no overflow
-    EXPECT_EQ(deviceParameters.param62, 2147483647);
+    StoreAnswer(Answer("#Z162000"));
+    StoreAnswer(Answer("#Z76S-1"));
+    StoreAnswer(Answer("#Z163000"));
+    StoreAnswer(Answer("#Z76S-2"));
+    EXPECT_EQ(deviceParameters.fullScale, 2000.0);
+    EXPECT_EQ(deviceParameters.sensorSerial, "S-1");
+    EXPECT_TRUE(Received(2));
+
+    readoutMask = 0; // what a new connection does
+    StoreAnswer(Answer("#Z163000"));
+    EXPECT_EQ(deviceParameters.fullScale, 3000.0);
+    EXPECT_EQ(readoutMask.load(), 0x2u);
 }
 
 std::string Repeat(std::string_view text, int times) {
