@@ -175,6 +175,8 @@ bool UnitUSB::ReadMeasurementFrame(std::span<std::uint8_t, kFrameBytes> frame,
         // later sample; the next transfer begins a whole frame.
         if (*length > 0)
             partialFramesDropped_.fetch_add(1, std::memory_order_relaxed);
+        if (caller.stop_requested())
+            return false;
     }
 }
 
