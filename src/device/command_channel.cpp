@@ -9,6 +9,7 @@
 #include "device/unit_usb.h"
 #include "measure/ports.h"
 #include "settings/settings.h"
+#include "settings/text_encoding.h"
 
 namespace kantrel {
 
@@ -53,15 +54,15 @@ std::uint32_t MaskBitOf(int answer) {
     }
 }
 
-void StoreField(int answer, Answer a) {
-    DeviceParameters& p = deviceParameters;
+// A text of the instrument: single bytes in its code page, Windows-1252, limited in
+// bytes as the instrument sent them, then kept in UTF-8 as every text of the program.
+std::string InstrumentText(Answer a, std::size_t maxLength = kMaxAnswerText) {
+    return Windows1252ToUtf8(AnswerText(a, maxLength));
+}
+
+// The parameter of answer i (2..20) into p.
+void StoreField(int answer, Answer a, DeviceParameters& p) {
     switch (answer) {
-    case 0:
-        window().PostFirmwareText(AnswerText(a));
-        return;
-    case 1:
-        window().PostDeviceErrorText(AnswerText(a));
-        return;
     case 2:
         p.fullScale = ParseAnswerNumber(a);
         return;
@@ -69,7 +70,7 @@ void StoreField(int answer, Answer a) {
         p.scaleOffset = ParseAnswerNumber(a);
         return;
     case 4:
-        p.deviceSerial = AnswerText(a, kSerialLength);
+        p.deviceSerial = InstrumentText(a, kSerialLength);
         return;
     case 5:
         p.nominalValue = ParseAnswerNumber(a);
@@ -89,10 +90,10 @@ void StoreField(int answer, Answer a) {
         return;
     }
     case 19:
-        p.unitText = AnswerText(a, kUnitLength);
+        p.unitText = InstrumentText(a, kUnitLength);
         return;
     case 20:
-        p.sensorSerial = AnswerText(a, kSerialLength);
+        p.sensorSerial = InstrumentText(a, kSerialLength);
         return;
     default: {
         // "#Z64" .. "#Z73": output and input of calibration points 1 to 5, alternating.
@@ -120,10 +121,19 @@ void StoreAnswer(Answer answer) {
     for (int i = 0; i < kReadoutAnswerCount; ++i) {
         if (!SameCode(code, kReadoutAnswerCodes[static_cast<std::size_t>(i)]))
             continue;
-        StoreField(i, answer);
-        // The field is stored before its bit and flag are published.
-        if (const std::uint32_t bit = MaskBitOf(i))
+        if (i == 0) {
+            window().PostFirmwareText(InstrumentText(answer));
+        } else if (i == 1) {
+            window().PostDeviceErrorText(InstrumentText(answer));
+        } else if (const std::uint32_t bit = MaskBitOf(i);
+                   (readoutMask.load(std::memory_order_acquire) & bit) == 0) {
+            // A parameter is stored once per connection: once its bit is published the
+            // main thread reads it without a lock, and the answer of a repeated readout
+            // pass, still under way when the readout completed, must not write it again.
+            // The instrument's parameters do not change while it is connected.
+            WriteDeviceParameters([&](DeviceParameters& p) { StoreField(i, answer, p); });
             readoutMask.fetch_or(bit, std::memory_order_release);
+        }
         answerReceived[static_cast<std::size_t>(i)].store(true, std::memory_order_release);
         return;
     }

@@ -8,6 +8,7 @@
 #include "device/link_flags.h"
 #include "device/measuring_thread.h"
 #include "device/unit_usb.h"
+#include "measure/format_value.h"
 #include "measure/meas_data.h"
 #include "measure/ports.h"
 
@@ -84,6 +85,13 @@ void DisconnectInstrument() {
 void DestroyMeasData() {
     delete measData;
     measData = nullptr;
+}
+
+Identification ReadIdentification() {
+    const DeviceParameters p = ReadDeviceParameters();
+    return {p.sensorSerial, p.deviceSerial,
+            FormatValue(p.nominalValue, p.nominalValue, hiResolution, regional().DecimalSeparator()) + " " +
+                p.unitText};
 }
 
 void ZeroClick() {

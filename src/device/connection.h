@@ -4,6 +4,7 @@
 // as plain functions for the window. All run on the main thread.
 
 #include <memory>
+#include <string>
 
 namespace kantrel {
 
@@ -34,6 +35,16 @@ void DisconnectInstrument();
 
 // Destroys the store (after DisconnectInstrument); measData becomes null.
 void DestroyMeasData();
+
+// What the window shows once the readout is done (TimerInit2Timer): the serial numbers
+// and the nominal value with its unit. A late answer of the readout may still be stored
+// while they are read, so they are read as one copy under the answer handler's lock.
+struct Identification {
+    std::string sensorSerial;
+    std::string deviceSerial;
+    std::string nominalText; // FormatValue(nominalValue) + " " + unitText
+};
+Identification ReadIdentification();
 
 // The worker threads of the current connection; null when none exists.
 TDataThread* CommandThread();

@@ -1,11 +1,26 @@
 #include "device/device_parameters.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace kantrel {
 
 DeviceParameters deviceParameters;
 std::atomic<std::uint32_t> readoutMask{0};
+
+namespace {
+std::mutex deviceParametersMutex;
+}  // namespace
+
+void WriteDeviceParameters(const std::function<void(DeviceParameters&)>& store) {
+    std::lock_guard lock(deviceParametersMutex);
+    store(deviceParameters);
+}
+
+DeviceParameters ReadDeviceParameters() {
+    std::lock_guard lock(deviceParametersMutex);
+    return deviceParameters;
+}
 bool hiResolution = false;
 int sampleRateIndex = 0;
 

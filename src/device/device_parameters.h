@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kantrel {
@@ -28,9 +29,16 @@ struct DeviceParameters {
     std::string sensorSerial;  // "#Z76", at most 20 characters
 };
 
-// The one record of the process. Written by the command thread's answer handler only;
-// the main thread reads it once readoutMask is complete.
+// The one record of the process. Written by the command thread's answer handler only,
+// each field once per connection, before its readoutMask bit is published; the main
+// thread reads it without a lock once readoutMask is complete. A reader that may come
+// earlier takes a copy under the writer's lock (ReadDeviceParameters).
 extern DeviceParameters deviceParameters;
+
+// Runs store on deviceParameters under the lock (command thread).
+void WriteDeviceParameters(const std::function<void(DeviceParameters&)>& store);
+// A copy of deviceParameters taken under the lock.
+DeviceParameters ReadDeviceParameters();
 
 // One bit per answered parameter; the command thread publishes a bit (release) after
 // it has stored the field, readers load the mask with acquire.

@@ -3,7 +3,8 @@
 // The measuring thread TdataThread2, named "measuringData": moves measurement frames from
 // R2 into the sample ring of the current store until its stop is requested or a read
 // fails. The pace comes from the blocking read; while the ring has no room for a frame,
-// the thread yields and tries again, so no frame is lost or reordered.
+// the thread waits (from a millisecond up to one frame period) and looks again, so no
+// frame is lost or reordered and no core is spent on the waiting.
 
 #include <chrono>
 

@@ -5,6 +5,14 @@
 
 namespace kantrel {
 
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
 CommandMessage BuildCommandMessage(std::string_view text) {
     CommandMessage message;
     message.cut = text.size() > kMaxCommandText;
@@ -63,6 +71,11 @@ double ParseDecimalPrefix(std::string_view text) {
         if (at < text.size() && text[at] == '-')
             return 0.0; // "+-1" is no number
     }
+    // The number proper begins with a digit or the decimal point: std::from_chars would
+    // also read "nan", "inf" and "infinity", which are no numbers here.
+    const std::size_t first = at < text.size() && text[at] == '-' ? at + 1 : at;
+    if (first >= text.size() || !(IsDigit(text[first]) || text[first] == '.'))
+        return 0.0;
     // A number beyond the range of a double counts as no number.
     double value = 0.0;
     const auto result = std::from_chars(text.data() + at, text.data() + text.size(), value);

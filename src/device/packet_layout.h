@@ -64,9 +64,9 @@ std::string_view AnswerCode(std::span<const std::uint8_t, kAnswerBufferBytes> an
 std::string AnswerText(std::span<const std::uint8_t, kAnswerBufferBytes> answer,
                        std::size_t maxLength = kMaxAnswerText);
 
-// The payload as a number. The first '.' or ',' is the decimal point, whatever the
-// regional settings say; the number ends at the first character that cannot continue
-// it; no number at all gives 0.0.
+// The payload as a number: sign, digits, fraction, exponent. The first '.' or ',' is the
+// decimal point, whatever the regional settings say; the number ends at the first
+// character that cannot continue it; no number at all (also "nan" or "inf") gives 0.0.
 double ParseAnswerNumber(std::span<const std::uint8_t, kAnswerBufferBytes> answer);
 double ParseDecimalPrefix(std::string_view text);
 

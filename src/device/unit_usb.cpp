@@ -154,11 +154,11 @@ bool UnitUSB::ReadAnswerPacket(std::span<std::uint8_t, kAnswerPacketBytes> packe
                       kR1TimeoutFailed, caller))
         return false;
 
-    const TransferOutcome outcome = transport_->Transfer(state_.r1PipeId, packet, kR1WaitMs);
+    const TransferOutcome outcome = transport_->Transfer(state_.r1PipeId, packet, kR1WaitMs).outcome;
     if (Completed(outcome))
         return true;
-    if (outcome == TransferOutcome::TimedOut) {
-        // The instrument had nothing to say: the command thread sees "#NOP".
+    if (outcome == TransferOutcome::NotCompleted) {
+        // Nothing came within the wait: the command thread sees "#NOP".
         WriteSubstituteAnswer(packet);
         return true;
     }
@@ -169,23 +169,42 @@ bool UnitUSB::ReadAnswerPacket(std::span<std::uint8_t, kAnswerPacketBytes> packe
 
 bool UnitUSB::ReadMeasurementFrame(std::span<std::uint8_t, kFrameBytes> frame,
                                    const std::stop_token& caller) {
+    for (;;) {
+        const std::optional<std::size_t> length = ReadFrameTransfer(frame, caller);
+        if (!length)
+            return false;
+        if (*length == frame.size())
+            return true;
+        // The device ended its transfer with a short packet in the middle of a frame: the
+        // rest of that frame never comes. Its bytes are dropped rather than completed
+        // with zeros, or with the start of the next frame, which would misplace every
+        // later sample; the next transfer begins a whole frame.
+        if (*length > 0)
+            partialFramesDropped_.fetch_add(1, std::memory_order_relaxed);
+        if (caller.stop_requested())
+            return false;
+    }
+}
+
+std::optional<std::size_t> UnitUSB::ReadFrameTransfer(std::span<std::uint8_t, kFrameBytes> frame,
+                                                      const std::stop_token& caller) {
     if (transport_ == nullptr || Refused(true))
-        return false;
+        return std::nullopt;
     if (!ReadPrepared(state_.r2PipeId, kR2TimeoutMs, latches_.r2Event, latches_.r2Timeout, kR2EventFailed,
                       kR2TimeoutFailed, caller))
-        return false;
+        return std::nullopt;
 
-    const TransferOutcome outcome = transport_->Transfer(state_.r2PipeId, frame, kR2WaitMs);
-    if (Completed(outcome))
-        return true;
+    const TransferResult result = transport_->Transfer(state_.r2PipeId, frame, kR2WaitMs);
+    if (Completed(result))
+        return result.length;
     if (LinkClosing())
-        return false;
-    if (outcome == TransferOutcome::TimedOut) {
+        return std::nullopt;
+    if (result.outcome == TransferOutcome::NotCompleted) {
         OnMeasurementTimeout(caller);
     } else {
         ShowMessageFrom(caller, kR2ReadError, kCaptionWarning);
     }
-    return false;
+    return std::nullopt;
 }
 
 void UnitUSB::OnMeasurementTimeout(const std::stop_token& caller) {
@@ -215,10 +234,10 @@ void UnitUSB::WriteCommandPacket(std::span<const std::uint8_t, kCommandPacketByt
 
     std::array<std::uint8_t, kCommandPacketBytes> bytes;
     std::copy(packet.begin(), packet.end(), bytes.begin());
-    const TransferOutcome outcome = transport_->Transfer(pipeId, bytes, kS1WaitMs);
+    const TransferOutcome outcome = transport_->Transfer(pipeId, bytes, kS1WaitMs).outcome;
     if (Completed(outcome))
         return;
-    if (outcome == TransferOutcome::TimedOut) {
+    if (outcome == TransferOutcome::NotCompleted) {
         if (dataErrorLatched.exchange(true))
             return;
         window().ShowMessage(kDataError, kCaptionERROR);

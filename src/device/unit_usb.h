@@ -7,17 +7,21 @@
 //   R2  bulk IN at endpoint index 2   32-byte measurement frames  750 ms, wait 750 ms
 //   S1  bulk OUT (any index)          16-byte command packets   1500 ms, wait 1500 ms
 //
-// An R1 read that times out yields the substitute answer "#NOP" and succeeds, since the
-// command thread reads R1 continuously and an idle instrument simply has nothing to say.
-// An R2 read or S1 write that times out means the instrument has stopped working: the
-// data error is latched once, the operator is asked to save, and after R2 the program
-// ends. Set-up failures are reported once per pipe and latched for the life of the
-// process.
+// Only a transfer that cannot be started is an error of the pipe. One that was started
+// and has not completed when its wait ends, for whatever reason (time-out, stall, the
+// instrument unplugged), takes the time-out path: an R1 read then yields the substitute
+// answer "#NOP" and succeeds, since the command thread reads R1 continuously and an idle
+// instrument simply has nothing to say; an R2 read or S1 write means the instrument has
+// stopped working: the data error is latched once, the operator is asked to save, and
+// after R2 the program ends. Set-up failures are reported once per pipe and latched for
+// the life of the process. A measurement transfer shorter than a frame holds no whole
+// frame: it is dropped and counted, and the frame read goes on with the next transfer.
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <stop_token>
 #include <string_view>
@@ -101,12 +105,19 @@ public:
 
     const UsbLinkState& State() const { return state_; }
     const LinkLatches& Latches() const { return latches_; }
+    // Measurement transfers shorter than a frame, whose bytes were dropped.
+    std::uint64_t PartialFramesDropped() const {
+        return partialFramesDropped_.load(std::memory_order_relaxed);
+    }
 
 private:
     bool AssignPipeRoles(const std::vector<PipeInfo>& pipes);
     bool ReadPrepared(std::uint8_t pipeId, int timeoutMs, std::atomic<bool>& eventLatch,
                       std::atomic<bool>& timeoutLatch, std::string_view eventText,
                       std::string_view timeoutText, const std::stop_token& caller);
+    // One R2 transfer: the bytes it moved, nullopt when it failed.
+    std::optional<std::size_t> ReadFrameTransfer(std::span<std::uint8_t, kFrameBytes> frame,
+                                                 const std::stop_token& caller);
     void OnMeasurementTimeout(const std::stop_token& caller);
 
     UsbTransport* transport_ = nullptr;
@@ -115,6 +126,7 @@ private:
     bool writeErrorShowing_ = false; // main thread
     // Main thread: the hint about devices that could not be opened has been shown.
     bool unopenedDeviceReported_ = false;
+    std::atomic<std::uint64_t> partialFramesDropped_{0};
 };
 
 // The link of the process, used by the connection and the command channel.

@@ -5,6 +5,7 @@
 // with a time-out. The libusb transport and the simulated instrument implement it; tests
 // script it.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -37,16 +38,30 @@ struct OpenResult {
     std::string hint;
 };
 
-// How one transfer ended.
+// How one transfer ended. Only a transfer that cannot be started fails; one that was
+// started and has not completed when its wait ends is "not completed", whatever ended
+// it: the pipe time-out or the wait ran out, the endpoint stalled, the device went away,
+// the bus reported an error.
 enum class TransferOutcome {
     CompletedAtOnce,
     CompletedAfterWait,
-    TimedOut, // the pipe time-out or the wait ran out first
-    Failed,   // the transfer failed, or was cancelled because the link is closing
+    NotCompleted, // started, but not completed after the wait
+    Failed,       // failed at once, or was cancelled because the link is closing
 };
 
 inline bool Completed(TransferOutcome o) {
     return o == TransferOutcome::CompletedAtOnce || o == TransferOutcome::CompletedAfterWait;
+}
+
+// How a transfer ended and how many bytes it moved. A completed IN transfer may bring
+// fewer bytes than it asked for: the device ended its transfer with a short packet.
+struct TransferResult {
+    TransferOutcome outcome = TransferOutcome::Failed;
+    std::size_t length = 0; // 0 unless completed
+};
+
+inline bool Completed(const TransferResult& r) {
+    return Completed(r.outcome);
 }
 
 class UsbTransport {
@@ -64,9 +79,11 @@ public:
     virtual bool CreateCompletionWait(std::uint8_t pipeId) = 0;
     virtual bool SetPipeTimeout(std::uint8_t pipeId, int timeoutMs) = 0;
 
-    // One blocking transfer of buffer.size() bytes. It ends when the data has moved, when
-    // the pipe's time-out passes, after waitMs at the most, or when it fails.
-    virtual TransferOutcome Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) = 0;
+    // One blocking transfer of up to buffer.size() bytes. It ends when the data has moved,
+    // when the pipe's time-out passes, after waitMs at the most, or when it fails. An IN
+    // pipe behaves as a WinUSB pipe: bytes of a packet beyond the read are kept for the
+    // pipe's next read.
+    virtual TransferResult Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) = 0;
 
     // The link is going down: transfers that are blocked end now (Failed), and so does
     // every transfer started until the next Open.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <libusb.h>
 
@@ -53,6 +54,35 @@ bool LooksLikeInstrument(libusb_device* device) {
     return pipes && HasInstrumentLayout(*pipes);
 }
 
+struct Endpoint {
+    std::uint8_t address = 0;
+    std::uint8_t attributes = 0;
+    std::size_t maxPacketSize = 0;
+};
+
+// The endpoints of interface 0 (alternate setting 0) in index order; nullopt when the
+// configuration cannot be read or has no interface 0.
+std::optional<std::vector<Endpoint>> Interface0Endpoints(libusb_device_handle* handle) {
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(libusb_get_device(handle), &config) < 0)
+        return std::nullopt;
+    std::optional<std::vector<Endpoint>> endpoints;
+    for (int i = 0; i < config->bNumInterfaces && !endpoints; ++i) {
+        const libusb_interface& interface = config->interface[i];
+        if (interface.num_altsetting < 1 || interface.altsetting[0].bInterfaceNumber != 0)
+            continue;
+        const libusb_interface_descriptor& setting = interface.altsetting[0];
+        endpoints.emplace();
+        for (int e = 0; e < setting.bNumEndpoints; ++e) {
+            const libusb_endpoint_descriptor& d = setting.endpoint[e];
+            // Bits 11 and 12 count extra transactions per microframe, not bytes.
+            endpoints->push_back({d.bEndpointAddress, d.bmAttributes, d.wMaxPacketSize & 0x7FFu});
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return endpoints;
+}
+
 OpenResult InUse(const UnopenedDevice& device) {
     OpenResult result{OpenResult::Status::InUse, {}};
     if (device.noPermission)
@@ -61,7 +91,7 @@ OpenResult InUse(const UnopenedDevice& device) {
 }
 
 void LIBUSB_CALL MarkCompleted(libusb_transfer* transfer) {
-    *static_cast<int*>(transfer->user_data) = 1;
+    std::atomic_ref<int>(*static_cast<int*>(transfer->user_data)).store(1, std::memory_order_release);
 }
 
 } // namespace
@@ -126,6 +156,10 @@ OpenResult LibusbTransport::Open() {
         handle_ = handle;
         closing_ = false;
         pipeTimeouts_.clear();
+        surplus_.clear();
+        maxPacketSizes_.clear();
+        for (const Endpoint& endpoint : Interface0Endpoints(handle).value_or(std::vector<Endpoint>{}))
+            maxPacketSizes_[endpoint.address] = endpoint.maxPacketSize;
         result = {OpenResult::Status::Opened, {}};
         break;
     }
@@ -183,40 +217,96 @@ int LibusbTransport::TimeoutFor(std::uint8_t pipeId, int waitMs) {
     return std::max(timeout, 1); // libusb reads 0 as "no time-out"
 }
 
-TransferOutcome LibusbTransport::Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) {
+TransferResult LibusbTransport::Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) {
+    const bool in = IsInPipe(pipeId);
+    if (in) {
+        if (const auto kept = TakeSurplus(pipeId, buffer))
+            return {TransferOutcome::CompletedAtOnce, *kept};
+    }
+    // An IN transfer asks for whole packets: a packet that did not fit would end it with
+    // an overflow and its bytes would be lost.
+    std::vector<std::uint8_t> packets(in ? WholePackets(pipeId, buffer.size()) : 0);
+    const std::span<std::uint8_t> target = in ? std::span(packets) : buffer;
+
+    const int timeoutMs = TimeoutFor(pipeId, waitMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     libusb_transfer* transfer = libusb_alloc_transfer(0);
     if (transfer == nullptr)
-        return TransferOutcome::Failed;
+        return {TransferOutcome::Failed, 0};
     int completed = 0;
-    libusb_fill_bulk_transfer(transfer, handle_, pipeId, buffer.data(), static_cast<int>(buffer.size()),
-                              MarkCompleted, &completed, static_cast<unsigned>(TimeoutFor(pipeId, waitMs)));
+    libusb_fill_bulk_transfer(transfer, handle_, pipeId, target.data(), static_cast<int>(target.size()),
+                              MarkCompleted, &completed, static_cast<unsigned>(timeoutMs));
     {
         std::lock_guard lock(mutex_);
         if (closing_ || handle_ == nullptr || libusb_submit_transfer(transfer) < 0) {
             libusb_free_transfer(transfer);
-            return TransferOutcome::Failed;
+            return {TransferOutcome::Failed, 0};
         }
         inFlight_.insert(transfer);
     }
-    while (completed == 0) {
-        const int rc = libusb_handle_events_completed(context_, &completed);
-        if (rc < 0 && rc != LIBUSB_ERROR_INTERRUPTED)
-            libusb_cancel_transfer(transfer);
-    }
+    AwaitCompletion(transfer, completed);
     {
         std::lock_guard lock(mutex_);
         inFlight_.erase(transfer);
     }
     const libusb_transfer_status status = transfer->status;
+    const auto moved = static_cast<std::size_t>(std::max(transfer->actual_length, 0));
     libusb_free_transfer(transfer);
-    switch (status) {
-    case LIBUSB_TRANSFER_COMPLETED:
-        return TransferOutcome::CompletedAfterWait;
-    case LIBUSB_TRANSFER_TIMED_OUT:
-        return TransferOutcome::TimedOut;
-    default:
-        return TransferOutcome::Failed;
+    if (status == LIBUSB_TRANSFER_COMPLETED) {
+        if (!in)
+            return {TransferOutcome::CompletedAfterWait, moved};
+        return {TransferOutcome::CompletedAfterWait,
+                KeepSurplus(pipeId, std::span(packets).first(moved), buffer)};
     }
+    if (status == LIBUSB_TRANSFER_STALL)
+        libusb_clear_halt(handle_, pipeId); // so that the pipe can work again
+    return {HoldUntil(deadline) ? TransferOutcome::NotCompleted : TransferOutcome::Failed, 0};
+}
+
+std::size_t LibusbTransport::WholePackets(std::uint8_t pipeId, std::size_t length) {
+    std::lock_guard lock(mutex_);
+    const auto it = maxPacketSizes_.find(pipeId);
+    const std::size_t packet = it != maxPacketSizes_.end() ? it->second : 0;
+    return packet == 0 ? length : (length + packet - 1) / packet * packet;
+}
+
+std::optional<std::size_t> LibusbTransport::TakeSurplus(std::uint8_t pipeId, std::span<std::uint8_t> buffer) {
+    std::lock_guard lock(mutex_);
+    std::vector<std::uint8_t>& kept = surplus_[pipeId];
+    if (kept.empty())
+        return std::nullopt;
+    const std::size_t n = std::min(kept.size(), buffer.size());
+    std::copy_n(kept.begin(), n, buffer.begin());
+    kept.erase(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(n));
+    return n;
+}
+
+std::size_t LibusbTransport::KeepSurplus(std::uint8_t pipeId, std::span<const std::uint8_t> received,
+                                         std::span<std::uint8_t> buffer) {
+    const std::size_t n = std::min(received.size(), buffer.size());
+    std::copy_n(received.begin(), n, buffer.begin());
+    std::lock_guard lock(mutex_);
+    surplus_[pipeId].assign(received.begin() + static_cast<std::ptrdiff_t>(n), received.end());
+    return n;
+}
+
+void LibusbTransport::AwaitCompletion(libusb_transfer* transfer, int& completed) {
+    bool cancelled = false;
+    // Any thread may be the one that handles libusb's events and runs the callback;
+    // libusb reads the flag under its own lock, this thread through an atomic reference.
+    while (std::atomic_ref<int>(completed).load(std::memory_order_acquire) == 0) {
+        const int rc = libusb_handle_events_completed(context_, &completed);
+        if (rc < 0 && rc != LIBUSB_ERROR_INTERRUPTED && !cancelled) {
+            libusb_cancel_transfer(transfer);
+            cancelled = true;
+        }
+    }
+}
+
+bool LibusbTransport::HoldUntil(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    closingChanged_.wait_until(lock, deadline, [this] { return closing_; });
+    return !closing_;
 }
 
 void LibusbTransport::CancelTransfers() {
@@ -224,6 +314,7 @@ void LibusbTransport::CancelTransfers() {
     closing_ = true;
     for (libusb_transfer* transfer : inFlight_)
         libusb_cancel_transfer(transfer);
+    closingChanged_.notify_all();
 }
 
 void LibusbTransport::Close() {
@@ -234,6 +325,7 @@ void LibusbTransport::Close() {
     libusb_close(handle_);
     std::lock_guard lock(mutex_);
     handle_ = nullptr;
+    surplus_.clear();
 }
 
 } // namespace kantrel

@@ -18,7 +18,6 @@
 #include "record/record_window.h"
 #include "record/stop_signal.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 
 namespace kantrel::record {
 
@@ -131,16 +130,16 @@ void RecordingRun::BeginMeasuring() {
     began_ = true;
     const DeviceParameters& p = deviceParameters;
     context_.format = options_.format;
-    context_.unit = DecodeTextFile(p.unitText);
+    context_.unit = p.unitText;
     context_.sampleRateIndex = sampleRateIndex;
     context_.decimalSeparator = regional().DecimalSeparator();
     context_.withVerdict = options_.limits.Any();
 
     if (console_.Watched()) {
-        console_.Info(IdentificationText({DecodeTextFile(p.deviceSerial), DecodeTextFile(p.sensorSerial),
+        console_.Info(IdentificationText({p.deviceSerial, p.sensorSerial,
                                           std::string(WithoutLeadingBlanks(FormatValue(p.nominalValue))),
-                                          context_.unit, DecodeTextFile(window_.FirmwareText()),
-                                          DecodeTextFile(window_.DeviceErrorText())}));
+                                          context_.unit, window_.FirmwareText(),
+                                          window_.DeviceErrorText()}));
     }
     if (!output_.Open(options_.outPath)) {
         console_.Error("kantrel731-record: " + output_.Error() + "\n");

@@ -3,11 +3,38 @@
 #include <algorithm>
 #include <fmt/format.h>
 
+#include "settings/text_encoding.h"
+
 namespace kantrel::sim {
 
 namespace {
 
 constexpr std::size_t kMaxPayload = 26; // code 4 + payload + zero + mark = 32
+
+std::string CodePointUtf8(char32_t c) {
+    std::string text;
+    AppendUtf8(text, c);
+    return text;
+}
+
+// A UTF-8 text in the instrument's code page, Windows-1252; a character it does not
+// have becomes '?'.
+std::string ToInstrumentCodePage(std::string_view utf8) {
+    std::string bytes;
+    for (const char32_t c : Utf8ToCodePoints(utf8)) {
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            bytes.push_back(static_cast<char>(c));
+            continue;
+        }
+        char byte = '?';
+        for (int b = 0x80; b <= 0x9F; ++b) {
+            if (Windows1252ToUtf8(std::string(1, static_cast<char>(b))) == CodePointUtf8(c))
+                byte = static_cast<char>(b);
+        }
+        bytes.push_back(byte);
+    }
+    return bytes;
+}
 
 std::string Number(double value) {
     return fmt::format("{}", value);
@@ -83,7 +110,7 @@ std::vector<AnswerPacket> BuildAnswerPackets(std::string_view code, std::string_
     std::array<std::uint8_t, 32> message{};
     std::string text(code.substr(0, 4));
     text.resize(4, ' ');
-    text += payload.substr(0, kMaxPayload);
+    text += ToInstrumentCodePage(payload).substr(0, kMaxPayload);
     std::copy(text.begin(), text.end(), message.begin());
     message[text.size()] = 0x00;
     message[text.size() + 1] = 0xA7;

@@ -28,8 +28,8 @@ std::vector<CalibrationPoint> ReportedCalibration(const Scenario& scenario);
 std::optional<std::string> AnswerPayload(const Scenario& scenario, std::string_view command,
                                          std::string_view deviceError);
 
-// code (4 characters) and payload (cut to 26 characters, so that the message fits into
-// two packets) as answer packets.
+// code (4 characters) and payload (UTF-8, sent in the instrument's code page Windows-1252
+// and cut to 26 bytes, so that the message fits into two packets) as answer packets.
 std::vector<AnswerPacket> BuildAnswerPackets(std::string_view code, std::string_view payload);
 
 // The text of a 32-byte command message: its bytes up to the first zero.

@@ -67,20 +67,24 @@ void SimulatedInstrument::Close() {
     changed_.notify_all();
 }
 
-TransferOutcome SimulatedInstrument::Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer,
-                                              int waitMs) {
+TransferResult SimulatedInstrument::Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer,
+                                             int waitMs) {
     std::unique_lock lock(mutex_);
     if (!open_ || cancelled_)
-        return TransferOutcome::Failed;
+        return {TransferOutcome::Failed, 0};
+    // The instrument's packets are never longer than the program's reads.
+    const auto moved = [](TransferOutcome o, std::size_t n) {
+        return TransferResult{o, Completed(o) ? n : 0};
+    };
     switch (pipeId) {
     case kCommandPipe:
-        return WriteCommand(lock, buffer, waitMs);
+        return moved(WriteCommand(lock, buffer, waitMs), buffer.size());
     case kAnswerPipe:
-        return ReadAnswer(lock, buffer, waitMs);
+        return moved(ReadAnswer(lock, buffer, waitMs), std::min(buffer.size(), AnswerPacket{}.size()));
     case kFramePipe:
-        return ReadFrame(lock, buffer, waitMs);
+        return moved(ReadFrame(lock, buffer, waitMs), std::min(buffer.size(), kMessageBytes));
     default:
-        return TransferOutcome::Failed;
+        return {TransferOutcome::Failed, 0};
     }
 }
 
@@ -101,7 +105,7 @@ TransferOutcome SimulatedInstrument::Await(std::unique_lock<std::mutex>& lock,
     reader.parked = true;
     reader.deadlineMs = deadline;
     changed_.notify_all();
-    TransferOutcome outcome = TransferOutcome::TimedOut;
+    TransferOutcome outcome = TransferOutcome::NotCompleted;
     for (;;) {
         if (cancelled_) {
             outcome = TransferOutcome::Failed;

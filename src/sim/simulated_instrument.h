@@ -46,7 +46,7 @@ public:
     std::optional<std::vector<PipeInfo>> QueryPipes() override;
     bool CreateCompletionWait(std::uint8_t) override { return true; }
     bool SetPipeTimeout(std::uint8_t pipeId, int timeoutMs) override;
-    TransferOutcome Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) override;
+    TransferResult Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) override;
     void CancelTransfers() override;
     void Close() override;
 

@@ -12,7 +12,6 @@
 #include "device/connection.h"
 #include "device/device_parameters.h"
 #include "device/link_flags.h"
-#include "measure/format_value.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
 #include "ui/data_set_chart.h"
@@ -156,10 +155,11 @@ void TForm1::TimerInit2Timer() {
         return;
     TimerInit2->Stop();
     TimerGetMeas->Start(kTimerGetMeasMs);
-    SetLabelText(SerialSens, Q(deviceParameters.sensorSerial));
-    SetLabelText(SerialDev, Q(deviceParameters.deviceSerial));
+    const Identification identification = ReadIdentification();
+    SetLabelText(SerialSens, Q(identification.sensorSerial));
+    SetLabelText(SerialDev, Q(identification.deviceSerial));
     // The formatted value begins with its sign place; the label drops that character.
-    const QString nominal = Q(FormatValue(deviceParameters.nominalValue) + " " + deviceParameters.unitText);
+    const QString nominal = Q(identification.nominalText);
     SetLabelText(NomVal, nominal.mid(nominal.isEmpty() ? 0 : (nominal.at(0).isHighSurrogate() ? 2 : 1)));
 }
 

@@ -78,18 +78,78 @@ TEST(StoreAnswer, FirmwareAndErrorTextsGoToTheWindow) {
 }
 
 TEST(StoreAnswer, FieldLimitsAndOddPayloads) {
+    struct Case {
+        std::string_view answer;
+        std::function<bool()> stored;
+    } cases[] = {
+        {"#Z18ABCDEFGHIJKLMNOPQRSTUVWXY",
+         [] { return deviceParameters.deviceSerial == "ABCDEFGHIJKLMNOPQRST"; }},
+        {"#Z747", [] { return deviceParameters.calPointCount == 7; }},
+        {"#Z74", [] { return deviceParameters.calPointCount == 208; }}, // empty: 0 - '0'
+        {"#Z16none", [] { return deviceParameters.fullScale == 0.0 && (readoutMask.load() & 0x2) != 0; }},
+        // beyond int32: held at the end, no overflow
+        {"#Z621e12", [] { return deviceParameters.param62 == 2147483647; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.answer));
+        test::PortsScope ports;
+        deviceParameters.fullScale = 7.0;
+        StoreAnswer(Answer(c.answer));
+        EXPECT_TRUE(c.stored());
+    }
+}
+
+// The main thread reads a parameter without a lock once its bit is set; an answer that
+// comes again in the same connection (a repeated readout pass) leaves it alone. A new
+// connection clears the mask, and the parameter is stored afresh.
+TEST(StoreAnswer, ParameterIsStoredOncePerConnection) {
     test::PortsScope ports;
-    StoreAnswer(Answer("#Z18ABCDEFGHIJKLMNOPQRSTUVWXY")); // 25 characters
-    EXPECT_EQ(deviceParameters.deviceSerial, "ABCDEFGHIJKLMNOPQRST");
-    StoreAnswer(Answer("#Z747"));
-    EXPECT_EQ(deviceParameters.calPointCount, 7);
-    StoreAnswer(Answer("#Z74")); // empty: 0 - '0'
-    EXPECT_EQ(deviceParameters.calPointCount, 208);
-    StoreAnswer(Answer("#Z16none"));
-    EXPECT_EQ(deviceParameters.fullScale, 0.0);
-    EXPECT_NE(readoutMask.load() & 0x2, 0u); // stored all the same
-    StoreAnswer(Answer("#Z621e12"));         // beyond int32: held at the end, no overflow
-    EXPECT_EQ(deviceParameters.param62, 2147483647);
+    StoreAnswer(Answer("#Z162000"));
+    StoreAnswer(Answer("#Z76S-1"));
+    StoreAnswer(Answer("#Z163000"));
+    StoreAnswer(Answer("#Z76S-2"));
+    EXPECT_EQ(deviceParameters.fullScale, 2000.0);
+    EXPECT_EQ(deviceParameters.sensorSerial, "S-1");
+    EXPECT_TRUE(Received(2));
+
+    readoutMask = 0; // what a new connection does
+    StoreAnswer(Answer("#Z163000"));
+    EXPECT_EQ(deviceParameters.fullScale, 3000.0);
+    EXPECT_EQ(readoutMask.load(), 0x2u);
+}
+
+std::string Repeat(std::string_view text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// The instrument's texts are single bytes in its code page, Windows-1252; the program
+// keeps text in UTF-8. Field limits count the bytes as the instrument sent them.
+TEST(StoreAnswer, InstrumentTextsAreDecodedFromWindows1252) {
+    const auto unit = [](const test::FakeWindow&) { return deviceParameters.unitText; };
+    struct Case {
+        std::string answer;
+        std::function<std::string(const test::FakeWindow&)> stored;
+        std::string expected;
+    } cases[] = {
+        {"#Z75\xB5m", unit, "\u00B5m"},
+        {"#Z75" + Repeat("\xB5", 10), unit, Repeat("\u00B5", 8)},
+        {"#Z18" + Repeat("\xE9", 22), [](const auto&) { return deviceParameters.deviceSerial; },
+         Repeat("\u00E9", 20)},
+        {"#Z76S-\xA7\x80", [](const auto&) { return deviceParameters.sensorSerial; }, "S-\u00A7\u20AC"},
+        {"#I05T\xE4st 1.0", [](const auto& w) { return w.firmwareTexts.at(0); }, "T\u00E4st 1.0"},
+        {"#Y00\xDC"
+         "berlast",
+         [](const auto& w) { return w.deviceErrorTexts.at(0); }, "\u00DCberlast"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        test::PortsScope ports;
+        StoreAnswer(Answer(c.answer));
+        EXPECT_EQ(c.stored(ports.window), c.expected);
+    }
 }
 
 TEST(StoreAnswer, OtherCodesChangeNothing) {
@@ -142,15 +202,15 @@ TEST_F(CommandCycleTest, SecondPacketTimeOutStillStoresTheFirst) {
     const std::vector<std::uint8_t> first = {'#', 'I', '0', '5', 'F', 'i', 'r', 'm',
                                              'w', 'a', 'r', 'e', 'X', 'Y', 'Z', 'W'};
     transport.Push(kR1, TransferOutcome::CompletedAtOnce, first);
-    transport.Push(kR1, TransferOutcome::TimedOut);
+    transport.Push(kR1, TransferOutcome::NotCompleted);
     EXPECT_TRUE(CommandCycleStep(link));
     ASSERT_EQ(ports.window.firmwareTexts.size(), 1u);
-    EXPECT_EQ(ports.window.firmwareTexts[0], "FirmwareXYZW#NOP\xA7");
+    EXPECT_EQ(ports.window.firmwareTexts[0], "FirmwareXYZW#NOP\u00A7"); // the mark, read as Windows-1252
     EXPECT_FALSE(commandPending);
 }
 
 TEST_F(CommandCycleTest, IdleSubstituteOnlyReleasesTheSlot) {
-    transport.Push(kR1, TransferOutcome::TimedOut);
+    transport.Push(kR1, TransferOutcome::NotCompleted);
     EXPECT_TRUE(CommandCycleStep(link));
     EXPECT_FALSE(commandPending);
     EXPECT_EQ(readoutMask.load(), 0u);

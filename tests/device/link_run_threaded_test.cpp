@@ -202,6 +202,35 @@ TEST_F(LinkRun, DisconnectWhileTheReadoutRunsStopsThreadsBeforeTheStoreGoes) {
     EXPECT_TRUE(window.Messages().empty());
 }
 
+// The readout completes on answerReceived, which late answers of an earlier pass, or of
+// the earlier connection, have set already: answers may still be arriving when the window
+// reads the identification, as TimerInit2Timer does once the readout is done. Here the
+// answers come slower than the readout's 110 ms retry, and the identification is read
+// while the clock lets the late answers in.
+TEST_F(LinkRun, IdentificationIsReadWhileLateAnswersArrive) {
+    sim::Scenario scenario = QuietScenario();
+    scenario.answerDelayMs = 300;
+    const auto readIdentification = [] {
+        const Identification shown = ReadIdentification();
+        return std::vector<std::string>{shown.sensorSerial, shown.deviceSerial, shown.nominalText};
+    };
+    for (int connection = 1; connection <= 2; ++connection) {
+        SCOPED_TRACE("connection " + std::to_string(connection));
+        displayStarted = false;
+        ASSERT_TRUE(connection == 1 ? Connect(scenario).opened : ConnectInstrument().opened);
+        ASSERT_TRUE(RunUntilDisplayStarts(20000));
+        std::vector<std::string> shown;
+        for (int t = 0; t < 500; t += 10) {
+            clock.Advance(10);
+            shown = readIdentification(); // while the command thread may store an answer
+            ASSERT_TRUE(instrument->WaitUntilDelivered(kPatience));
+            ports.timers.TickAll();
+        }
+        EXPECT_EQ(readIdentification(),
+                  (std::vector<std::string>{"S1000N-0001", "D731-0001", FormatValue(1000.0) + " N"}));
+    }
+}
+
 TEST_F(LinkRun, ReconnectStartsAFreshStoreAndReadsOutAgain) {
     ASSERT_TRUE(Connect(QuietScenario()).opened);
     ASSERT_TRUE(RunUntilDisplayStarts(2000));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "device/command_channel.h"
@@ -76,6 +78,37 @@ TEST_F(WorkerThreads, FullRingLosesAndReordersNothing) {
     EXPECT_TRUE(window.Messages().empty());
 }
 
+// While the ring has no room the thread waits instead of asking again at once: over a
+// stretch of real time it uses a small part of what a spinning loop would.
+TEST_F(WorkerThreads, FullRingIsWaitedForWithoutSpinning) {
+    store.ringWriteIndex = 0;
+    store.ringReadIndex = 5; // four free entries: no room for a frame
+    const auto cpuNow = [] {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+    };
+    TdataThread2 thread(link);
+    const auto cpuBefore = cpuNow();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto cpu = cpuNow() - cpuBefore;
+    const auto wall = std::chrono::steady_clock::now() - wallBefore;
+    EXPECT_LT(cpu, wall / 10) << "the measuring thread spins on the full ring";
+    EXPECT_EQ(transport.Transfers(kR2), 0);
+
+    // Room again: the thread reads on, and stops when told.
+    transport.blockWhenEmpty = true;
+    store.ringReadIndex = 0;
+    {
+        std::unique_lock lock(transport.mutex);
+        ASSERT_TRUE(
+            transport.changed.wait_for(lock, kPatience, [&] { return transport.transfers[kR2] > 0; }));
+    }
+    TakeLinkDown();
+    EXPECT_TRUE(thread.WaitUntilFinished(kPatience));
+}
+
 TEST_F(WorkerThreads, ReadErrorIsShownOnTheMainThreadAndEndsTheThread) {
     transport.Push(kR2, TransferOutcome::Failed);
     TdataThread2 thread(link);
@@ -90,7 +123,7 @@ TEST_F(WorkerThreads, ReadErrorIsShownOnTheMainThreadAndEndsTheThread) {
 
 TEST_F(WorkerThreads, CommandThreadEndsOnAFailedRead) {
     transport.Push(kR1, TransferOutcome::CompletedAtOnce, test::AnswerBytes("#Z61250"));
-    transport.Push(kR1, TransferOutcome::TimedOut);
+    transport.Push(kR1, TransferOutcome::NotCompleted);
     transport.Push(kR1, TransferOutcome::Failed);
     commandPending = true;
     TDataThread thread(link);

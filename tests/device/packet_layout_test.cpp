@@ -115,5 +115,16 @@ TEST(ParseAnswerNumber, FirstPointOrCommaIsTheDecimalPoint) {
     }
 }
 
+// A number is a sign, digits, a fraction and an exponent; the words that the standard
+// conversion also reads as NaN or infinity are no number at all.
+TEST(ParseAnswerNumber, NanAndInfinityWordsAreNoNumber) {
+    for (std::string_view raw :
+         {"#Z16nan", "#Z16NaN", "#Z16-nan", "#Z16nan(1)", "#Z16inf", "#Z16-inf", "#Z16+inf", "#Z16INF",
+          "#Z16infinity", "#Z16-Infinity", "#Z16 inf", "#Z16.inf", "#Z16-.nan"}) {
+        SCOPED_TRACE(std::string(raw));
+        EXPECT_EQ(ParseAnswerNumber(Answer(raw)), 0.0);
+    }
+}
+
 } // namespace
 } // namespace kantrel

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -29,7 +30,8 @@ class ScriptedTransport : public UsbTransport {
 public:
     struct Step {
         TransferOutcome outcome;
-        std::vector<std::uint8_t> bytes; // what an IN transfer delivers
+        std::vector<std::uint8_t> bytes;   // what an IN transfer delivers
+        std::optional<std::size_t> length; // bytes moved; the whole buffer when not given
     };
     struct Written {
         std::uint8_t pipeId;
@@ -56,7 +58,7 @@ public:
         timeouts[pipeId] = timeoutMs;
         return true;
     }
-    TransferOutcome Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) override {
+    TransferResult Transfer(std::uint8_t pipeId, std::span<std::uint8_t> buffer, int waitMs) override {
         std::unique_lock lock(mutex);
         ++transfers[pipeId];
         waits[pipeId] = waitMs;
@@ -67,9 +69,9 @@ public:
         changed.notify_all();
         changed.wait(lock, [&] { return !blockWhenEmpty || cancelled || !script[pipeId].empty(); });
         if (cancelled)
-            return TransferOutcome::Failed;
+            return {TransferOutcome::Failed, 0};
         auto& queue = script[pipeId];
-        Step step{emptyOutcome, {}};
+        Step step{emptyOutcome, {}, {}};
         if (!queue.empty()) {
             step = std::move(queue.front());
             queue.pop_front();
@@ -80,7 +82,9 @@ public:
             lock.unlock();
             onTransfer(pipeId);
         }
-        return step.outcome;
+        if (!Completed(step.outcome))
+            return {step.outcome, 0};
+        return {step.outcome, std::min(step.length.value_or(buffer.size()), buffer.size())};
     }
     void CancelTransfers() override {
         std::lock_guard lock(mutex);
@@ -93,9 +97,10 @@ public:
         ++closes;
     }
 
-    void Push(std::uint8_t pipeId, TransferOutcome outcome, std::vector<std::uint8_t> bytes = {}) {
+    void Push(std::uint8_t pipeId, TransferOutcome outcome, std::vector<std::uint8_t> bytes = {},
+              std::optional<std::size_t> length = std::nullopt) {
         std::lock_guard lock(mutex);
-        script[pipeId].push_back({outcome, std::move(bytes)});
+        script[pipeId].push_back({outcome, std::move(bytes), length});
         changed.notify_all();
     }
     int Transfers(std::uint8_t pipeId) {

@@ -137,7 +137,17 @@ TEST_F(UnitUsbTest, FailureTable) {
          false,
          0,
          false},
-        {"R1 times out", Role::R1, outcome(kR1, Outcome::TimedOut), true, true, {}, {}, 2, false, 0, false},
+        {"R1 times out",
+         Role::R1,
+         outcome(kR1, Outcome::NotCompleted),
+         true,
+         true,
+         {},
+         {},
+         2,
+         false,
+         0,
+         false},
         {"R1 read error",
          Role::R1,
          outcome(kR1, Outcome::Failed),
@@ -184,7 +194,7 @@ TEST_F(UnitUsbTest, FailureTable) {
          false},
         {"R2 times out",
          Role::R2,
-         outcome(kR2, Outcome::TimedOut),
+         outcome(kR2, Outcome::NotCompleted),
          false,
          false,
          {r2DataError},
@@ -240,7 +250,7 @@ TEST_F(UnitUsbTest, FailureTable) {
          false},
         {"S1 times out",
          Role::S1,
-         outcome(kS1, Outcome::TimedOut),
+         outcome(kS1, Outcome::NotCompleted),
          true,
          false,
          {s1DataError},
@@ -308,7 +318,7 @@ TEST_F(UnitUsbTest, TransfersSetTheirPipeTimeOutAndWait) {
 }
 
 TEST_F(UnitUsbTest, AnswerTimeOutGivesNopAndKeepsBytesSixToFifteen) {
-    transport.Push(kR1, Outcome::TimedOut);
+    transport.Push(kR1, Outcome::NotCompleted);
     std::array<std::uint8_t, 16> packet;
     for (std::size_t i = 0; i < packet.size(); ++i)
         packet[i] = static_cast<std::uint8_t>(0xB0 + i);
@@ -337,7 +347,7 @@ TEST_F(UnitUsbTest, CommandPipeEventAndTimeOutShareOneLatch) {
 }
 
 TEST_F(UnitUsbTest, MeasurementTimeOutRunsMessageSaveEndInThatOrder) {
-    transport.Push(kR2, Outcome::TimedOut);
+    transport.Push(kR2, Outcome::NotCompleted);
     EXPECT_FALSE(Attempt(Role::R2));
     EXPECT_EQ(ports.window.Events(),
               (std::vector<std::string>{"message:Data error, save data and repower device", "save", "end"}));
@@ -345,8 +355,64 @@ TEST_F(UnitUsbTest, MeasurementTimeOutRunsMessageSaveEndInThatOrder) {
 
 // After a command-write time-out the program goes on: answers are still read, but the
 // measurement read and further writes are refused.
+// A measurement transfer shorter than a frame holds no whole frame: it is dropped and
+// counted, and the read goes on with the next transfer.
+TEST_F(UnitUsbTest, ShortMeasurementTransfersAreDroppedAndCounted) {
+    const std::vector<std::uint8_t> whole(32, 0x5A);
+    const std::vector<std::uint8_t> partial(20, 0x11);
+    struct Case {
+        const char* situation;
+        std::vector<test::ScriptedTransport::Step> steps;
+        bool read;
+        std::uint64_t dropped;
+        std::vector<Message> messages;
+    } cases[] = {
+        {"short, then whole",
+         {{Outcome::CompletedAtOnce, partial, 20}, {Outcome::CompletedAtOnce, whole, {}}},
+         true,
+         1,
+         {}},
+        {"empty packet, then whole",
+         {{Outcome::CompletedAtOnce, {}, 0}, {Outcome::CompletedAfterWait, whole, {}}},
+         true,
+         0,
+         {}},
+        {"two short, then whole",
+         {{Outcome::CompletedAtOnce, partial, 20},
+          {Outcome::CompletedAtOnce, partial, 31},
+          {Outcome::CompletedAtOnce, whole, {}}},
+         true,
+         2,
+         {}},
+        {"short, then nothing more",
+         {{Outcome::CompletedAtOnce, partial, 20}, {Outcome::NotCompleted, {}, {}}},
+         false,
+         1,
+         {{"Data error, save data and repower device", "WARNING"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.situation);
+        test::PortsScope scope;
+        test::ScriptedTransport t;
+        UnitUSB fresh(&t);
+        ASSERT_TRUE(fresh.OpenUsbLink());
+        instrumentConnected = true;
+        SetProcessEndHook([] {});
+        for (const auto& step : c.steps)
+            t.Push(kR2, step.outcome, step.bytes, step.length);
+        std::array<std::uint8_t, 32> frame{};
+        EXPECT_EQ(fresh.ReadMeasurementFrame(frame), c.read);
+        if (c.read) {
+            EXPECT_EQ(std::vector<std::uint8_t>(frame.begin(), frame.end()), whole);
+        }
+        EXPECT_EQ(fresh.PartialFramesDropped(), c.dropped);
+        EXPECT_EQ(t.Transfers(kR2), static_cast<int>(c.steps.size()));
+        EXPECT_EQ(scope.window.Messages(), c.messages);
+    }
+}
+
 TEST_F(UnitUsbTest, CommandTimeOutStopsMeasuringButNotAnswers) {
-    transport.Push(kS1, Outcome::TimedOut);
+    transport.Push(kS1, Outcome::NotCompleted);
     Attempt(Role::S1);
     EXPECT_TRUE(dataErrorLatched);
     EXPECT_EQ(ports.window.Events(),
@@ -397,7 +463,7 @@ TEST_F(UnitUsbTest, TransferEndingDuringDisconnectIsNoFault) {
     struct Case {
         Role role;
         Outcome outcome;
-    } cases[] = {{Role::R1, Outcome::Failed}, {Role::R2, Outcome::Failed}, {Role::R2, Outcome::TimedOut}};
+    } cases[] = {{Role::R1, Outcome::Failed}, {Role::R2, Outcome::Failed}, {Role::R2, Outcome::NotCompleted}};
     for (const Case& c : cases) {
         SCOPED_TRACE(RoleName(c.role));
         instrumentConnected = true;

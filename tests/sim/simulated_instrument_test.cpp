@@ -24,7 +24,7 @@ protected:
         std::array<std::uint8_t, 16> half;
         for (int h = 0; h < 2; ++h) {
             std::copy_n(block.begin() + 16 * h, 16, half.begin());
-            ASSERT_EQ(instrument->Transfer(SimulatedInstrument::kCommandPipe, half, 1500),
+            ASSERT_EQ(instrument->Transfer(SimulatedInstrument::kCommandPipe, half, 1500).outcome,
                       Outcome::CompletedAtOnce);
         }
     }
@@ -32,17 +32,17 @@ protected:
     std::string Answer() {
         AnswerBuffer buffer{};
         const std::span<std::uint8_t, 32> whole(buffer);
-        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kAnswerPipe, whole.first<16>(), 2000),
+        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kAnswerPipe, whole.first<16>(), 2000).outcome,
                   Outcome::CompletedAtOnce);
         if (!HoldsEndMark(whole.first<16>())) {
-            EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kAnswerPipe, whole.last<16>(), 2000),
+            EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kAnswerPipe, whole.last<16>(), 2000).outcome,
                       Outcome::CompletedAtOnce);
         }
         return std::string(AnswerCode(buffer)) + "|" + AnswerText(buffer);
     }
     Frame ReadFrame() {
         Frame frame{};
-        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750),
+        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750).outcome,
                   Outcome::CompletedAtOnce);
         return frame;
     }
@@ -60,6 +60,25 @@ protected:
     ManualClock clock;
     std::unique_ptr<SimulatedInstrument> instrument;
 };
+
+// The scenario's texts are UTF-8; the instrument sends single bytes in its code page,
+// Windows-1252, and a character it does not have as '?'.
+TEST_F(Instrument, TextsGoOutInTheInstrumentsCodePage) {
+    Scenario s;
+    s.unit = "\u00B5m";
+    s.firmware = "T\u00E9st \u20AC";
+    s.sensorSerial = "\u03A9-\u00E7";
+    Open(s);
+    const struct {
+        std::string command, answer;
+    } cases[] = {{"#Z75", "#Z75|\xB5m"}, {"#I05", "#I05|T\xE9st \x80"}, {"#Z76", "#Z76|?-\xE7"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        Send(c.command);
+        clock.Advance(10);
+        EXPECT_EQ(Answer(), c.answer);
+    }
+}
 
 TEST_F(Instrument, AbsentInstrumentIsNotFound) {
     Scenario s;
@@ -232,9 +251,9 @@ TEST_F(Instrument, ClosedOrCancelledLinkFailsEveryTransfer) {
     clock.Advance(100);
     instrument->CancelTransfers();
     Frame frame{};
-    EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750), Outcome::Failed);
+    EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750).outcome, Outcome::Failed);
     instrument->Close();
-    EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750), Outcome::Failed);
+    EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750).outcome, Outcome::Failed);
     EXPECT_FALSE(instrument->IsOpen());
     EXPECT_TRUE(instrument->WaitUntilDelivered(std::chrono::milliseconds(0)));
 }
@@ -242,7 +261,7 @@ TEST_F(Instrument, ClosedOrCancelledLinkFailsEveryTransfer) {
 TEST_F(Instrument, UnknownPipeFails) {
     Open(Scenario{});
     Frame frame{};
-    EXPECT_EQ(instrument->Transfer(0x83, frame, 750), Outcome::Failed);
+    EXPECT_EQ(instrument->Transfer(0x83, frame, 750).outcome, Outcome::Failed);
 }
 
 TEST(RealClock, WaitEndsAtOnceWhenReadyOrPastItsDeadline) {

@@ -47,7 +47,7 @@ protected:
         return {*instrument, std::async(std::launch::async, [this, pipe, waitMs] {
                     std::array<std::uint8_t, 32> buffer{};
                     const std::size_t size = pipe == SimulatedInstrument::kFramePipe ? 32 : 16;
-                    return instrument->Transfer(pipe, std::span(buffer).first(size), waitMs);
+                    return instrument->Transfer(pipe, std::span(buffer).first(size), waitMs).outcome;
                 })};
     }
     void Send(std::string_view command) {
@@ -55,7 +55,7 @@ protected:
         for (int h = 0; h < 2; ++h) {
             std::array<std::uint8_t, 16> half;
             std::copy_n(block.begin() + 16 * h, 16, half.begin());
-            instrument->Transfer(SimulatedInstrument::kCommandPipe, half, 1500);
+            instrument->Transfer(SimulatedInstrument::kCommandPipe, half, 1500).outcome;
         }
     }
 
@@ -83,9 +83,9 @@ TEST_F(BlockingInstrument, TimeOutsInClockTime) {
         Outcome outcome;
     } cases[] = {
         {"idle answer pipe: the pipe time-out ends the read", SimulatedInstrument::kAnswerPipe, 2000, 1000,
-         Outcome::TimedOut},
-        {"a short wait ends it earlier", SimulatedInstrument::kAnswerPipe, 300, 300, Outcome::TimedOut},
-        {"measurement stall", SimulatedInstrument::kFramePipe, 750, 750, Outcome::TimedOut},
+         Outcome::NotCompleted},
+        {"a short wait ends it earlier", SimulatedInstrument::kAnswerPipe, 300, 300, Outcome::NotCompleted},
+        {"measurement stall", SimulatedInstrument::kFramePipe, 750, 750, Outcome::NotCompleted},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.situation);
@@ -110,7 +110,7 @@ TEST_F(BlockingInstrument, JumpFarPastAStallStillTimesOut) {
     auto read = StartRead(SimulatedInstrument::kFramePipe, 750);
     ASSERT_TRUE(instrument->WaitUntilBlocked(SimulatedInstrument::kFramePipe, kPatience));
     clock.Advance(10000);
-    EXPECT_EQ(read.get(), Outcome::TimedOut);
+    EXPECT_EQ(read.get(), Outcome::NotCompleted);
 }
 
 TEST_F(BlockingInstrument, AnswerArrivingWhileTheReaderWaits) {
@@ -147,7 +147,7 @@ TEST_F(BlockingInstrument, CommandStall) {
         std::int64_t stallMs;
         Outcome outcome;
         std::size_t commandsTaken; // a half that timed out breaks its message
-    } cases[] = {{1600, Outcome::TimedOut, 0}, {400, Outcome::CompletedAfterWait, 1}};
+    } cases[] = {{1600, Outcome::NotCompleted, 0}, {400, Outcome::CompletedAfterWait, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stallMs);
         Scenario s;
@@ -155,14 +155,14 @@ TEST_F(BlockingInstrument, CommandStall) {
         Open(s);
         PendingTransfer write(*instrument, std::async(std::launch::async, [this] {
             std::array<std::uint8_t, 16> half = {'#', 'A', '0', '3', 0, 0xA7};
-            return instrument->Transfer(SimulatedInstrument::kCommandPipe, half, 1500);
+            return instrument->Transfer(SimulatedInstrument::kCommandPipe, half, 1500).outcome;
         }));
         ASSERT_TRUE(instrument->WaitUntilBlocked(SimulatedInstrument::kCommandPipe, kPatience));
         clock.Advance(std::min<std::int64_t>(c.stallMs, 1500));
         EXPECT_EQ(write.get(), c.outcome);
         clock.Advance(200);
         std::array<std::uint8_t, 16> zeros{};
-        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kCommandPipe, zeros, 1500),
+        EXPECT_EQ(instrument->Transfer(SimulatedInstrument::kCommandPipe, zeros, 1500).outcome,
                   Outcome::CompletedAtOnce);
         EXPECT_EQ(instrument->ReceivedCommands().size(), c.commandsTaken);
     }
@@ -184,13 +184,13 @@ TEST_F(BlockingInstrument, DeliveredWaitsForTheReaderToComeBack) {
     std::atomic<bool> stop{false};
     std::thread reader([&] {
         std::array<std::uint8_t, 32> frame{};
-        while (!stop && Completed(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750)))
+        while (!stop && Completed(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750).outcome))
             ++framesRead;
     });
     std::thread answers([&] {
         std::array<std::uint8_t, 16> packet{};
-        while (!stop &&
-               instrument->Transfer(SimulatedInstrument::kAnswerPipe, packet, 2000) != Outcome::Failed) {
+        while (!stop && instrument->Transfer(SimulatedInstrument::kAnswerPipe, packet, 2000).outcome !=
+                            Outcome::Failed) {
         }
     });
     for (int step = 1; step <= 20; ++step) {
@@ -213,13 +213,13 @@ TEST_F(BlockingInstrument, FullConsumerCountsAsDelivered) {
     std::thread reader([&] {
         std::array<std::uint8_t, 32> frame{};
         while (!stop && framesRead < kRoom &&
-               Completed(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750)))
+               Completed(instrument->Transfer(SimulatedInstrument::kFramePipe, frame, 750).outcome))
             ++framesRead;
     });
     std::thread answers([&] {
         std::array<std::uint8_t, 16> packet{};
-        while (!stop &&
-               instrument->Transfer(SimulatedInstrument::kAnswerPipe, packet, 2000) != Outcome::Failed) {
+        while (!stop && instrument->Transfer(SimulatedInstrument::kAnswerPipe, packet, 2000).outcome !=
+                            Outcome::Failed) {
         }
     });
     clock.Advance(500);
