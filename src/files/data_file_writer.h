@@ -21,16 +21,22 @@
 namespace kantrel {
 
 class TMeasData;
+struct tDataListArray;
 
 inline constexpr int kListColumnCount = 9;
 using ListCaptions = std::array<std::string, kListColumnCount>;
 
 inline constexpr std::string_view kNoValidDataSets = "No valid data sets available";
 
+// The list's captions once a data set has been listed: the measured quantities carry
+// the instrument's unit.
+ListCaptions DataSetCaptions(std::string_view unit);
 // The header line for the list's captions and the averaging count of sampleRateIndex.
 std::string BuildHeaderLine(const ListCaptions& captions, int sampleRateIndex);
 // One data line for table row `row`, with `number` in its first field.
 std::string FormatDataSetLine(const TMeasData& store, int number, int row);
+// The fields of a data line after the number, each preceded by its TAB.
+void AppendDataSetFields(std::string& line, const tDataListArray& row);
 // The header and one line per data set (the header alone when the table is empty).
 std::vector<std::string> BuildDataSetLines(const ListCaptions& captions, const TMeasData& store,
                                            int sampleRateIndex);
@@ -44,6 +50,10 @@ struct FileCalls {
     std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
     static FileCalls System();
 };
+
+// Writes all bytes, also when the system takes them in parts: 0, or the errno of the
+// failure (ENOSPC for a write that takes nothing).
+int WriteAllBytes(int fd, std::string_view bytes, const FileCalls& calls);
 
 struct SaveResult {
     bool ok = true;
