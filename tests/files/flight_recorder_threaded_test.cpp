@@ -182,6 +182,7 @@ TEST_F(FlightRecorderTest, EachTickIsHandedOverOnceAndFlushedToTheDisk) {
         EXPECT_EQ(Lines(PathOf(Recordings()[0])),
                   Expected(kHeader1ms, 0, static_cast<std::size_t>(100 * tick)));
     }
+    recorder->Close(); // before `syncs` goes
 }
 
 TEST_F(FlightRecorderTest, HeaderChangeStartsANewRecording) {
