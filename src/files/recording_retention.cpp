@@ -32,10 +32,7 @@ std::vector<std::string> ChooseRecordingsToRemove(std::vector<RecordingOnDisk> f
     return removed;
 }
 
-namespace {
-
-// Another process writing the file holds its lock.
-bool LockedElsewhere(const std::string& path) {
+bool RecordingInUse(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -43,6 +40,8 @@ bool LockedElsewhere(const std::string& path) {
     ::close(fd);
     return locked;
 }
+
+namespace {
 
 std::vector<RecordingOnDisk> ListRecordings(const std::string& folder, const std::set<std::string>& keep) {
     std::vector<RecordingOnDisk> files;
@@ -60,7 +59,7 @@ std::vector<RecordingOnDisk> ListRecordings(const std::string& folder, const std
             continue;
         const double ageDays = static_cast<double>(now - info.st_mtime) / 86400.0;
         files.push_back({name, static_cast<std::uint64_t>(info.st_size), ageDays,
-                         keep.contains(name) || LockedElsewhere(path)});
+                         keep.contains(name) || RecordingInUse(path)});
     }
     ::closedir(dir);
     return files;

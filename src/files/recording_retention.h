@@ -24,6 +24,9 @@ struct RecordingOnDisk {
     bool inUse = false;
 };
 
+// Another running program holds the recording locked: it is being written.
+bool RecordingInUse(const std::string& path);
+
 // The names to remove, oldest first.
 std::vector<std::string> ChooseRecordingsToRemove(std::vector<RecordingOnDisk> files,
                                                   const RetentionLimits& limits);

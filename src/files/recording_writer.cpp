@@ -169,8 +169,10 @@ void RecordingWriter::BeginRun() {
     }
     const std::string recordPath = options_.folder + "/" + std::string(kRunRecordFileName);
     const RunRecord last = LoadRunRecord(recordPath);
+    // A recording that another running program still writes is no leftover of an ended run.
     const std::vector<UnsavedRecording> unsaved = FindUnsaved(last, [this](const std::string& name) {
-        return CountRecordedDataSets(options_.folder + "/" + name);
+        const std::string path = options_.folder + "/" + name;
+        return RecordingInUse(path) ? std::nullopt : CountRecordedDataSets(path);
     });
     for (const UnsavedRecording& file : unsaved)
         keep_.insert(file.name);

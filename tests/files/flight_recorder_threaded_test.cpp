@@ -423,6 +423,18 @@ TEST_F(FlightRecorderTest, OnlyTheNextStartOffersARecording) {
     EXPECT_EQ(Recordings().size(), 1u); // still there for LOAD
 }
 
+TEST_F(FlightRecorderTest, RecordingThatAnotherRunningProgramWritesIsNotOffered) {
+    StartRecorder();
+    Tick(2);
+    recorder->writer().WaitUntilWritten();
+    FlightRecorder second(Options());
+    second.Start();
+    second.writer().WaitUntilWritten();
+    scope.window.RunPosted();
+    EXPECT_TRUE(scope.window.messages.empty());
+    EXPECT_EQ(Recordings().size(), 1u);
+}
+
 TEST_F(FlightRecorderTest, CrashedRunIsOfferedWithItsCompleteLines) {
     fs::create_directories(folder);
     const std::string name = "recording-2025-12-09_12-00-00-000.txt";
