@@ -243,9 +243,14 @@ void RecordingWriter::RecordSaved() {
 
 void RecordingWriter::SaveRunRecord() {
     const std::string path = options_.folder + "/" + std::string(kRunRecordFileName);
-    if (const SaveResult saved = SaveFileReplacing(path, SerializeRunRecord(run_), options_.calls.file);
-        !saved && options_.report && !std::exchange(failureReported_, true))
+    const SaveResult saved = SaveFileReplacing(path, SerializeRunRecord(run_), options_.calls.file);
+    if (saved) {
+        // The record replaces the old one by a rename: after a power cut the next start
+        // must find this one, or it would not know the recordings of this run.
+        SyncFolder(options_.folder, options_.calls);
+    } else if (options_.report && !std::exchange(failureReported_, true)) {
         options_.report(fmt::format("Recording to disk failed: {}. Measuring goes on.", saved.error));
+    }
 }
 
 void RecordingWriter::Trim() {

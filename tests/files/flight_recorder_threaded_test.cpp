@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <future>
+#include <map>
+#include <mutex>
 #include <sys/resource.h>
 
 #include "files/data_file_reader.h"
@@ -183,6 +186,39 @@ TEST_F(FlightRecorderTest, EachTickIsHandedOverOnceAndFlushedToTheDisk) {
                   Expected(kHeader1ms, 0, static_cast<std::size_t>(100 * tick)));
     }
     recorder->Close(); // before `syncs` goes
+}
+
+TEST_F(FlightRecorderTest, NewRecordingAndItsRunRecordReachTheDiskBeforeItsLines) {
+    // What a power cut would keep: each file and folder as of its last flush.
+    std::mutex mutex;
+    std::map<int, std::string> opened;
+    std::vector<std::string> events;
+    calls.file.open = [&](const char* path, int flags, mode_t mode) {
+        const int fd = ::open(path, flags, mode);
+        std::lock_guard lock(mutex);
+        opened[fd] = fs::path(path).filename().string();
+        events.push_back("open " + opened[fd]);
+        return fd;
+    };
+    calls.dataSync = [&](int fd) {
+        std::lock_guard lock(mutex);
+        events.push_back("sync " + opened[fd]);
+        return ::fdatasync(fd);
+    };
+    StartRecorder();
+    Tick(3);
+    recorder->Close();
+
+    // The recording's name is on the disk, then the run record that lists it, then its lines.
+    const std::string name = Recordings().at(0);
+    const std::vector<std::string> order = {"open " + name, "sync recordings", "open .last-run.ini",
+                                            "sync recordings", "sync " + name};
+    auto from = events.begin();
+    for (const std::string& step : order) {
+        from = std::find_if(from, events.end(), [&](const std::string& e) { return e.starts_with(step); });
+        ASSERT_NE(from, events.end()) << step << " missing in order:\n" << testing::PrintToString(events);
+        ++from;
+    }
 }
 
 TEST_F(FlightRecorderTest, HeaderChangeStartsANewRecording) {
