@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <pthread.h>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 
 #include "measure/date_time.h"
@@ -198,11 +199,14 @@ void RecordingWriter::Write(RecordingBatch& batch) {
     }
     NumberLines(buffer_, batch.lines, recording_->dataLines() + 1);
     if (const int error = recording_->Append(buffer_, batch.count); error != 0) {
-        Fail(options_.folder + "/" + recording_->name(), error);
+        const std::string path = options_.folder + "/" + recording_->name();
+        DropEmptyRecording();
+        Fail(path, error);
         std::lock_guard lock(mutex_);
         dropped_ += batch.count;
         return;
     }
+    failureReported_ = false; // writing works: a later failure is news again
     bytesSinceTrim_ += buffer_.size();
     if (bytesSinceTrim_ >= options_.trimEveryBytes)
         Trim();
@@ -228,7 +232,6 @@ bool RecordingWriter::EnsureRecordingFor(const RecordingBatch& batch) {
     }
     recording_ = std::move(created.file);
     failed_ = false;
-    failureReported_ = false;
     run_.files.push_back(recording_->name());
     SaveRunRecord();
     Trim();
@@ -268,6 +271,17 @@ void RecordingWriter::Fail(const std::string& path, int error) {
     if (options_.report && !std::exchange(failureReported_, true))
         options_.report(
             fmt::format("Recording to disk failed: {} ({}). Measuring goes on.", Cause(error), path));
+}
+
+void RecordingWriter::DropEmptyRecording() {
+    // On a disk that takes a header but no more, every retry would leave one behind.
+    if (!recording_ || recording_->dataLines() > 0)
+        return;
+    const std::string name = recording_->name();
+    recording_.reset();
+    ::unlink((options_.folder + "/" + name).c_str());
+    if (!run_.files.empty() && run_.files.back() == name)
+        run_.files.pop_back();
 }
 
 void RecordingWriter::CloseRecording() {

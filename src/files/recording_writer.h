@@ -90,6 +90,7 @@ private:
     void SaveRunRecord();
     void Trim();
     void Fail(const std::string& path, int error);
+    void DropEmptyRecording(); // one whose first data lines could not be written
     void CloseRecording();
 
     RecorderOptions options_;

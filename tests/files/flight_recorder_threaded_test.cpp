@@ -294,6 +294,17 @@ TEST_F(FlightRecorderTest, FullDiskOrUnwritableFolderIsReportedOnceAndMeasuringG
     } cases[] = {
         {"disk full", [&](RecordingCalls& c, std::string&) { c.file.write = failWith(ENOSPC); },
          "No space left on device"},
+        {"disk full after a header",
+         [](RecordingCalls& c, std::string&) {
+             c.file.write = [write = c.file.write](int fd, const void* data, std::size_t size) -> ssize_t {
+                 if (size > 200) {
+                     errno = ENOSPC;
+                     return -1;
+                 }
+                 return write(fd, data, size);
+             };
+         },
+         "No space left on device"},
         {"read-only folder", [&](RecordingCalls& c, std::string&) { c.file.open = failWith(EROFS); },
          "Read-only file system"},
         {"folder that cannot be created",
@@ -308,8 +319,8 @@ TEST_F(FlightRecorderTest, FullDiskOrUnwritableFolderIsReportedOnceAndMeasuringG
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         scope.window.statusTexts.clear();
+        folder += std::string("-") + c.name;
         RecorderOptions options = Options();
-        options.folder += std::string("-") + c.name;
         c.breakDisk(options.calls, options.folder);
         StartRecorder(options);
         const int before = store.GetDataListPos();
@@ -322,6 +333,7 @@ TEST_F(FlightRecorderTest, FullDiskOrUnwritableFolderIsReportedOnceAndMeasuringG
         ASSERT_EQ(texts.size(), 1u);
         EXPECT_NE(texts[0].find(c.cause), std::string::npos) << texts[0];
         EXPECT_NE(texts[0].find("Measuring goes on"), std::string::npos) << texts[0];
+        EXPECT_TRUE(Recordings().empty()) << "no recording without data sets is left";
         recorder->Close();
         recorder.reset();
     }
