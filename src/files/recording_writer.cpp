@@ -145,8 +145,10 @@ void RecordingWriter::Run() {
             Process(job);
         // Once per round: what the refresh tick handed over reaches the disk.
         if (recording_)
-            if (const int error = recording_->Sync(); error != 0)
+            if (const int error = recording_->Sync(); error != 0) {
                 Fail(options_.folder + "/" + recording_->name(), error);
+                ReportFailure(); // what was written may not be on the disk
+            }
         {
             std::lock_guard lock(mutex_);
             done_ += jobs.size();
@@ -192,24 +194,34 @@ void RecordingWriter::Process(Job& job) {
 }
 
 void RecordingWriter::Write(RecordingBatch& batch) {
-    if (!EnsureRecordingFor(batch)) {
-        std::lock_guard lock(mutex_);
-        dropped_ += batch.count;
-        return;
-    }
+    if (!EnsureRecordingFor(batch))
+        return Dropped(batch);
     NumberLines(buffer_, batch.lines, recording_->dataLines() + 1);
     if (const int error = recording_->Append(buffer_, batch.count); error != 0) {
         const std::string path = options_.folder + "/" + recording_->name();
         DropEmptyRecording();
         Fail(path, error);
-        std::lock_guard lock(mutex_);
-        dropped_ += batch.count;
-        return;
+        return Dropped(batch);
     }
     failureReported_ = false; // writing works: a later failure is news again
     bytesSinceTrim_ += buffer_.size();
     if (bytesSinceTrim_ >= options_.trimEveryBytes)
         Trim();
+}
+
+void RecordingWriter::Dropped(const RecordingBatch& batch) {
+    {
+        std::lock_guard lock(mutex_);
+        dropped_ += batch.count;
+    }
+    // Said when data sets are lost, not before: at the start it would hide what the
+    // status line says about the instrument.
+    ReportFailure();
+}
+
+void RecordingWriter::ReportFailure() {
+    if (options_.report && !std::exchange(failureReported_, true))
+        options_.report(failureText_);
 }
 
 bool RecordingWriter::EnsureRecordingFor(const RecordingBatch& batch) {
@@ -251,8 +263,8 @@ void RecordingWriter::SaveRunRecord() {
         // The record replaces the old one by a rename: after a power cut the next start
         // must find this one, or it would not know the recordings of this run.
         SyncFolder(options_.folder, options_.calls);
-    } else if (options_.report && !std::exchange(failureReported_, true)) {
-        options_.report(fmt::format("Recording to disk failed: {}. Measuring goes on.", saved.error));
+    } else {
+        failureText_ = fmt::format("Recording to disk failed: {}. Measuring goes on.", saved.error);
     }
 }
 
@@ -268,9 +280,7 @@ void RecordingWriter::Fail(const std::string& path, int error) {
     CloseRecording();
     failed_ = true;
     retryAt_ = std::chrono::steady_clock::now() + options_.retryPause;
-    if (options_.report && !std::exchange(failureReported_, true))
-        options_.report(
-            fmt::format("Recording to disk failed: {} ({}). Measuring goes on.", Cause(error), path));
+    failureText_ = fmt::format("Recording to disk failed: {} ({}). Measuring goes on.", Cause(error), path);
 }
 
 void RecordingWriter::DropEmptyRecording() {

@@ -10,9 +10,9 @@
 // data sets were not all saved are offered once, through `offer`. It then keeps the
 // folder within its limits (recording_retention.h).
 //
-// A failure (folder not writable, disk full) is reported once through `report`; the
-// data sets of that moment are not recorded, and after a pause the worker tries again
-// with a new recording, so that every recording holds an unbroken series of data sets.
+// A failure (folder not writable, disk full) is reported once through `report` when it
+// costs data sets; those are not recorded, and after a pause the worker tries again with
+// a new recording, so that every recording holds an unbroken series of data sets.
 
 #include <chrono>
 #include <condition_variable>
@@ -90,6 +90,8 @@ private:
     void SaveRunRecord();
     void Trim();
     void Fail(const std::string& path, int error);
+    void Dropped(const RecordingBatch& batch);
+    void ReportFailure();      // once, until writing works again
     void DropEmptyRecording(); // one whose first data lines could not be written
     void CloseRecording();
 
@@ -116,6 +118,7 @@ private:
     RunRecord run_;
     std::set<std::string> keep_; // offered for recovery: not trimmed during this run
     bool failed_ = false;
+    std::string failureText_; // the last failure, said when data sets are lost to it
     bool failureReported_ = false;
     std::chrono::steady_clock::time_point retryAt_{};
     std::uint64_t bytesSinceTrim_ = 0;

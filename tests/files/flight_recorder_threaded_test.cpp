@@ -323,6 +323,7 @@ TEST_F(FlightRecorderTest, FullDiskOrUnwritableFolderIsReportedOnceAndMeasuringG
         RecorderOptions options = Options();
         c.breakDisk(options.calls, options.folder);
         StartRecorder(options);
+        EXPECT_TRUE(StatusTexts().empty()) << "said before a data set is lost";
         const int before = store.GetDataListPos();
         for (int tick = 0; tick < 3; ++tick)
             Tick(50);
