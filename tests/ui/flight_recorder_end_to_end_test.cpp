@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <iostream>
 #include <random>
 #include <sys/wait.h>
 #include <thread>
