@@ -1,5 +1,6 @@
 #include "files/data_file_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -267,8 +268,24 @@ private:
 
 } // namespace
 
+namespace {
+
+// A recording that a crash or power cut ended in the middle of a line has a last line
+// without line end and with fewer fields than a data line. That line is left out rather
+// than loaded short; a complete last line without line end is read as usual.
+std::string_view WithoutTornLastLine(std::string_view bytes) {
+    const std::size_t lastLineEnd = bytes.rfind('\n');
+    if (lastLineEnd == std::string_view::npos)
+        return bytes; // the header itself
+    const std::string_view last = bytes.substr(lastLineEnd + 1);
+    const auto tabs = std::count(last.begin(), last.end(), '\t');
+    return tabs < kListColumnCount - 1 ? bytes.substr(0, lastLineEnd + 1) : bytes;
+}
+
+} // namespace
+
 DataFileContent ParseDataFile(std::string_view bytes, const DataFileReadOptions& options) {
-    return RowReader(DecodeTextFile(bytes), options).Read();
+    return RowReader(DecodeTextFile(WithoutTornLastLine(bytes)), options).Read();
 }
 
 namespace {

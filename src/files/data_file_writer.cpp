@@ -38,12 +38,16 @@ std::string FormatDataSetLine(const TMeasData& store, int number, int row) {
 
 std::string FormatDataSetLine(std::int64_t number, const tDataListArray& r) {
     std::string line = fmt::format("{}", number);
+    AppendDataSetFields(line, r);
+    return line;
+}
+
+void AppendDataSetFields(std::string& line, const tDataListArray& r) {
     for (const std::string* text : {&r.dateText, &r.timeText, &r.msText, &r.meanText, &r.minText, &r.maxText,
                                     &r.minAvrText, &r.maxAvrText}) {
         line += '\t';
         line += *text;
     }
-    return line;
 }
 
 std::vector<std::string> BuildDataSetLines(const ListCaptions& captions, const TMeasData& store,
@@ -93,8 +97,9 @@ SaveResult Failure(const std::string& path, int error) {
     return {false, fmt::format("Cannot save to \"{}\": {}", path, Cause(error))};
 }
 
-// Writes all bytes; the errno of the failure otherwise (ENOSPC for a write that stops).
-int WriteAll(int fd, std::string_view bytes, const FileCalls& calls) {
+} // namespace
+
+int WriteAllBytes(int fd, std::string_view bytes, const FileCalls& calls) {
     const char* data = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
@@ -111,9 +116,11 @@ int WriteAll(int fd, std::string_view bytes, const FileCalls& calls) {
     return 0;
 }
 
+namespace {
+
 // Writes, flushes to the disk and closes; the errno of the first failure.
 int WriteSyncClose(int fd, std::string_view bytes, const FileCalls& calls) {
-    int error = WriteAll(fd, bytes, calls);
+    int error = WriteAllBytes(fd, bytes, calls);
     if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
         error = errno;
     if (::close(fd) != 0 && error == 0)

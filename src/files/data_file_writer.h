@@ -38,6 +38,8 @@ std::string BuildHeaderLine(const ListCaptions& captions, int sampleRateIndex);
 // One data line for table row `row`, with `number` in its first field.
 std::string FormatDataSetLine(const TMeasData& store, int number, int row);
 std::string FormatDataSetLine(std::int64_t number, const tDataListArray& row);
+// The fields of a data line after the number, each preceded by its TAB.
+void AppendDataSetFields(std::string& line, const tDataListArray& row);
 // The header and one line per data set (the header alone when the table is empty).
 std::vector<std::string> BuildDataSetLines(const ListCaptions& captions, const TMeasData& store,
                                            int sampleRateIndex);
@@ -51,6 +53,10 @@ struct FileCalls {
     std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
     static FileCalls System();
 };
+
+// Writes all bytes, also when the system takes them in parts: 0, or the errno of the
+// failure (ENOSPC for a write that takes nothing).
+int WriteAllBytes(int fd, std::string_view bytes, const FileCalls& calls);
 
 struct SaveResult {
     bool ok = true;

@@ -76,6 +76,9 @@ void KeyInjector::Pause(int) {}
 
 int ProgramLauncher::Launch(const std::string&, const std::string&) { return 0; }
 
+void DataSetSink::DataSetStored(const TMeasData&, int) {}
+void DataSetSink::DataSetsSaved() {}
+
 Ports& ports() {
     static Ports current;
     return current;
@@ -95,5 +98,8 @@ Clock& clock() { return OrDefault(ports().clock); }
 TimerFactory& timers() { return OrDefault(ports().timers); }
 KeyInjector& keys() { return OrDefault(ports().keys); }
 ProgramLauncher& launcher() { return OrDefault(ports().launcher); }
+DataSetSink& dataSetSink() {
+    return OrDefault(ports().dataSets);
+}
 
 }  // namespace kantrel

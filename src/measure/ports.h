@@ -14,6 +14,7 @@
 namespace kantrel {
 
 struct CivilDateTime;
+class TMeasData;
 
 // Message-box captions as the operator sees them.
 inline constexpr std::string_view kCaptionError = "Error";
@@ -108,6 +109,17 @@ public:
     virtual int Launch(const std::string& program, const std::string& parameters);
 };
 
+// Receives every data set that the processing cycle stores, and hears when the stored
+// data sets have been saved. Main thread only.
+class DataSetSink {
+public:
+    virtual ~DataSetSink() = default;
+    // Row `row` of the store has just been filled with a new data set.
+    virtual void DataSetStored(const TMeasData& store, int row);
+    // Every data set stored so far has been saved to a file or handed to the spreadsheet.
+    virtual void DataSetsSaved();
+};
+
 struct Ports {
     WindowPort* window = nullptr;
     RegionalSettings* regional = nullptr;
@@ -115,6 +127,7 @@ struct Ports {
     TimerFactory* timers = nullptr;
     KeyInjector* keys = nullptr;
     ProgramLauncher* launcher = nullptr;
+    DataSetSink* dataSets = nullptr;
 };
 
 // The ports in use. Unset entries fall back to the defaults above.
@@ -125,5 +138,6 @@ Clock& clock();
 TimerFactory& timers();
 KeyInjector& keys();
 ProgramLauncher& launcher();
+DataSetSink& dataSetSink();
 
 }  // namespace kantrel

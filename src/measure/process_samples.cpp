@@ -160,6 +160,7 @@ void TMeasData::StoreDataSet(std::int16_t raw, double diff) {
     r.timeText = formats.FormatLongTime(when);
     r.dateText = formats.FormatShortDate(when);
     r.timestamp = sampleTime;
+    dataSetSink().DataSetStored(*this, row);
 
     ++meanOfMeansCount;
     meanOfMeansSum += diff;

@@ -3,6 +3,7 @@
 // scripts and CI jobs; runs over ssh, with no display.
 
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "device/device_parameters.h"
 #include "device/measuring_thread.h"
 #include "device/unit_usb.h"
+#include "files/flight_recorder.h"
 #include "measure/ports.h"
 #include "platform/instrument_source.h"
 #include "platform/posix_regional_settings.h"
@@ -60,10 +62,20 @@ int Record(const RecordOptions& options) {
     installed.regional = &regional;
     installed.clock = &systemClock;
     installed.timers = &loop;
-    // The flight recorder, when the program has one, is installed here with the other
-    // ports: the processing cycle hands it every data set it stores.
 
     ApplySettings(options, regional.DecimalSeparator());
+    // The flight recorder keeps every data set on disk as the window does, so that a run
+    // whose output is lost (a full disk, a killed shell) can still be recovered.
+    std::unique_ptr<FlightRecorder> recorder = StartFlightRecorder();
+    installed.dataSets = recorder.get();
+    const auto closeRecorder = [&recorder, &installed](bool saved) {
+        if (recorder) {
+            if (saved)
+                recorder->DataSetsSaved();
+            recorder->Close();
+        }
+        installed.dataSets = nullptr;
+    };
 
     SourceResult source = !options.simulate ? OpenUsbSource()
                           : pacer           ? OpenSimulatedSource(options.scenarioFile, pacer->Clock())
@@ -72,6 +84,7 @@ int Record(const RecordOptions& options) {
         console.Error("kantrel731-record: " + warning + "\n");
     if (!source.source) {
         console.Error("kantrel731-record: " + source.error + "\n");
+        closeRecorder(false);
         installed = Ports{};
         return kExitUsage;
     }
@@ -91,6 +104,9 @@ int Record(const RecordOptions& options) {
     SetProcessEndHook([&run] { run.Fail("the instrument stopped sending measurements (data error)"); });
     const int code = run.Execute();
     SetProcessEndHook({});
+    // What reached the output counts as saved: only a failed output leaves the data sets
+    // to the next start's offer.
+    closeRecorder(code != kExitOutputFailed);
     installed = Ports{};
     return code;
 }

@@ -153,6 +153,10 @@ void ReadSettings(std::string_view localeSeparator) {
     s.ShowKeyBufCheckBox = ini.ReadBool(c, "ShowKeyBufCheckBox", false);
     s.KeyDebounceTimeMs = std::max(0, ini.ReadInteger(c, "KeyDebounceTimeMs", 70));
     s.KeyBufDelayTimeMs = std::max(0, ini.ReadInteger(c, "KeyBufDelayTimeMs", 10));
+    s.FlightRecorder = ini.ReadBool(c, "FlightRecorder", true);
+    // A negative limit would remove every recording: it counts as no limit.
+    s.RecordingsMaxMB = std::max(0, ini.ReadInteger(c, "RecordingsMaxMB", 2048));
+    s.RecordingsKeepDays = std::max(0, ini.ReadInteger(c, "RecordingsKeepDays", 30));
     settings = std::move(s);
 }
 

@@ -49,6 +49,10 @@ struct Settings {
     bool ShowKeyBufCheckBox = false;
     int KeyDebounceTimeMs = 70;
     int KeyBufDelayTimeMs = 10;
+    // The flight recorder: every stored data set also goes to a recording file.
+    bool FlightRecorder = true;
+    int RecordingsMaxMB = 2048;  // all recordings together; 0: no limit
+    int RecordingsKeepDays = 30; // recordings older than this go; 0: no limit
 };
 
 extern Settings settings;

@@ -100,8 +100,11 @@ void TForm1::saveToFileClick() {
         ShowMessageBox(kNoValidDataSets, kCaptionError);
         return;
     }
-    if (const SaveResult saved = SaveDataSetLines(Std(path), lines); !saved)
+    if (const SaveResult saved = SaveDataSetLines(Std(path), lines); !saved) {
         ShowMessageBox(saved.error, kCaptionError);
+        return;
+    }
+    dataSetSink().DataSetsSaved();
 }
 
 void TForm1::loadFromFileClick() {
@@ -135,7 +138,10 @@ void TForm1::ButtonExcelClick() {
         ShowMessageBox("The data sets could not be placed on the clipboard.", kCaptionError);
         return;
     }
-    clipboard->setText(Q(JoinLinesCrLf(DataSetLines(*listModel))));
+    const std::vector<std::string> lines = DataSetLines(*listModel);
+    clipboard->setText(Q(JoinLinesCrLf(lines)));
+    if (lines.size() > 1)
+        dataSetSink().DataSetsSaved();
     StartSpreadsheet();
 }
 

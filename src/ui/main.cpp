@@ -2,11 +2,15 @@
 // source and the main window.
 
 #include <QIcon>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "device/connection.h"
+#include "device/unit_usb.h"
+#include "files/flight_recorder.h"
 #include "measure/ports.h"
 #include "platform/posix_program_launcher.h"
 #include "platform/posix_regional_settings.h"
@@ -42,8 +46,22 @@ void RunWindow(kantrel::ui::KantrelApplication& app) {
         installed.window = &windowPort;
         // Shown at once: the whole start-up runs before the message loop.
         form.show();
+        // Started once the settings are read; what it has to say about the last run is
+        // shown when the message loop runs, after the start-up.
+        std::unique_ptr<FlightRecorder> recorder = StartFlightRecorder();
+        installed.dataSets = recorder.get();
+        // The end after "Data error" leaves through exit(): the recording is completed first.
+        SetProcessEndHook([&recorder] {
+            if (recorder)
+                recorder->Close();
+            std::exit(0);
+        });
         app.exec();
         form.FormClose();
+        if (recorder)
+            recorder->Close();
+        SetProcessEndHook({});
+        installed.dataSets = nullptr;
         installed.window = nullptr;
     }
     installed = Ports{};
@@ -91,6 +109,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A file-size limit makes writes fail (and be reported) instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     KantrelApplication app(argc, argv);
     KantrelApplication::setApplicationName(QStringLiteral("Kantrel USB"));
     KantrelApplication::setWindowIcon(QIcon(QStringLiteral(":/kantrel/icon.png")));

@@ -81,6 +81,8 @@ TEST_P(DataFileReaderTest, EdgeCasesOfTheRowLoop) {
         int lastLine; // line named in the message, 0 for none
     } cases[] = {
         {"datafile_no_final_line_end.txt", DataFileStop::EndOfFile, {"1", "2", "3"}, {0, 1, 2}, 0},
+        // A recording cut off in the middle of its last line: that line is left out.
+        {"datafile_torn_last_line.txt", DataFileStop::EndOfFile, {"1", "2", ""}, {0, 1, -1}, 0},
         {"datafile_header_only.txt", DataFileStop::EndOfFile, {""}, {-1}, 0},
         {"datafile_numbered_from_5.txt", DataFileStop::EndOfFile, {"5", "6", "7", ""}, {0, 1, 2, -1}, 0},
         // Numbered from 0: the first row must not leave the base unset and share index 0.

@@ -124,6 +124,9 @@ TEST_F(SettingsTest, DefaultsWhenTheFileIsMissingOrHasNoSection) {
         EXPECT_EQ(settings.KeyBufDelayTimeMs, 10);
         EXPECT_EQ(settings.DecimalSeparator, ",");  // the locale's separator
         EXPECT_EQ(settings.extProgramm, "");
+        EXPECT_TRUE(settings.FlightRecorder);
+        EXPECT_EQ(settings.RecordingsMaxMB, 2048);
+        EXPECT_EQ(settings.RecordingsKeepDays, 30);
     }
 }
 
@@ -131,7 +134,8 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClamped) {
     fs::create_directories(PerUser(""));
     WriteFileBytes(PerUser("731config.ini"),
                    "[Config]\nSampleRate=13\ngraficMode=-1\nTimerClrPeakMs=-5\nKeyDebounceTimeMs=-70\n"
-                   "KeyBufDelayTimeMs=-10\nuseSelKeySingleShot=5\nshowPeakUp=0\nDecimalSeparator=;x\n");
+                   "KeyBufDelayTimeMs=-10\nuseSelKeySingleShot=5\nshowPeakUp=0\nDecimalSeparator=;x\n"
+                   "FlightRecorder=0\nRecordingsMaxMB=-1\nRecordingsKeepDays=-30\n");
     ReadSettings(",");
     EXPECT_EQ(settings.SampleRate, 12);
     EXPECT_EQ(settings.graficMode, 0);
@@ -141,6 +145,9 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClamped) {
     EXPECT_EQ(settings.useSelKeySingleShot, 5);
     EXPECT_FALSE(settings.showPeakUp);
     EXPECT_EQ(settings.DecimalSeparator, ";");
+    EXPECT_FALSE(settings.FlightRecorder);
+    EXPECT_EQ(settings.RecordingsMaxMB, 0);
+    EXPECT_EQ(settings.RecordingsKeepDays, 0);
     WriteFileBytes(PerUser("731config.ini"), "[Config]\nSampleRate=-4\ngraficMode=7\n");
     ReadSettings(",");
     EXPECT_EQ(settings.SampleRate, 0);

@@ -22,11 +22,14 @@ IsolatedEnvironment::IsolatedEnvironment() {
     RootStorage() = templ;
     const std::string home = templ + "/home";
     const std::string config = home + "/.config";
+    const std::string data = home + "/.local/share";
     const std::string work = templ + "/work";
     std::filesystem::create_directories(config);
+    std::filesystem::create_directories(data);
     std::filesystem::create_directories(work);
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
     std::filesystem::current_path(work);
 }
 

@@ -4,8 +4,9 @@
 
 namespace kantrel::test {
 
-// Gives the test process a temporary folder of its own: HOME and XDG_CONFIG_HOME point
-// into it and it is the working directory. The folder is removed when the object goes.
+// Gives the test process a temporary folder of its own: HOME, XDG_CONFIG_HOME and
+// XDG_DATA_HOME point into it, and it is the working directory. The folder is removed
+// when the object goes.
 class IsolatedEnvironment {
 public:
     IsolatedEnvironment();
