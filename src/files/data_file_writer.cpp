@@ -67,7 +67,8 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
 
 FileCalls FileCalls::System() {
     return FileCalls{[](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
-                     [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }};
+                     [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); },
+                     [](const char* path, int mode) { return ::access(path, mode); }};
 }
 
 namespace {
@@ -148,7 +149,7 @@ SaveResult SaveFileReplacing(const std::string& path, std::string_view bytes, co
         if (!S_ISREG(existing.st_mode))
             return WriteInPlace(path, target, bytes, calls);
         // A write-protected file stays protected, although its folder would let us replace it.
-        if (::access(target.c_str(), W_OK) != 0)
+        if (calls.access(target.c_str(), W_OK) != 0)
             return Failure(path, errno);
     }
 

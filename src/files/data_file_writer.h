@@ -38,10 +38,12 @@ std::vector<std::string> BuildDataSetLines(const ListCaptions& captions, const T
 // Every line followed by CR LF: the bytes of the file and the clipboard text.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 
-// The system calls of a save, replaceable so that tests can make one fail part-way.
+// The system calls of a save, replaceable so that tests can make one fail part-way or
+// act as a user without the rights that root has.
 struct FileCalls {
     std::function<int(const char* path, int flags, mode_t mode)> open;
     std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
+    std::function<int(const char* path, int mode)> access;
     static FileCalls System();
 };
 

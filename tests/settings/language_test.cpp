@@ -21,7 +21,15 @@ public:
 
 class LanguageTest : public testing::Test {
 protected:
-    void SetUp() override { fs::create_directories(*PerUserFolder()); }
+    // Each test starts without the files and choices of the tests before it, also when
+    // one process runs them all.
+    void SetUp() override {
+        fs::remove_all(*PerUserFolder());
+        fs::remove(fs::current_path() / "731config.lng");
+        fs::create_directories(*PerUserFolder());
+        configInCurrentDir = false;
+        languageIndex = 0;
+    }
     void TearDown() override {
         SetLanguageFileReader({});
         SetSystemFolders(nullptr);
@@ -96,7 +104,9 @@ TEST_F(LanguageTest, ApplicationTitleAndBlankTextsAreNotLookedUp) {
 }
 
 TEST_F(LanguageTest, AbsentFileIsCreatedByTheFirstLookup) {
+    ASSERT_FALSE(fs::exists(LanguageFile()));
     EXPECT_EQ(Translate("Numbers", 2), "Numbers");
+    ASSERT_TRUE(fs::exists(LanguageFile()));
     EXPECT_EQ(ReadBack().Read("LANGUAGE2", "Numbers"), "Numbers");
     EXPECT_TRUE(scope.window.Messages().empty());
 }
