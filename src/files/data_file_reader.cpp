@@ -15,8 +15,10 @@
 namespace kantrel {
 namespace {
 
+// Blanks, TABs, line ends and the other control characters; a NUL byte is an ordinary
+// character of a word.
 bool IsWhitespace(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
+    return c != '\0' && static_cast<unsigned char>(c) <= 0x20;
 }
 bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -268,6 +270,9 @@ private:
 } // namespace
 
 DataFileContent ParseDataFile(std::string_view bytes, const DataFileReadOptions& options) {
+    // A byte-order mark that an editor put in front of the first word.
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
     return RowReader(DecodeTextFile(bytes), options).Read();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The data file read back, positionally and tolerantly. The bytes are UTF-8, or
-// Windows-1252 when they are not valid UTF-8; CR LF and LF both end a line.
+// The data file read back, positionally and tolerantly. Valid UTF-8 sequences are read
+// as UTF-8 and every other byte as Windows-1252; a byte-order mark in front of the first
+// word is skipped; CR LF and LF both end a line.
 //
 // Two reading units:
 //   word       whitespace (blanks, TABs, line ends) skipped, then everything up to the

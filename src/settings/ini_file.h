@@ -6,9 +6,9 @@
 //   ; comment          ignored, and not written back
 // Every line is taken without surrounding blanks; lines before the first section are
 // ignored and not written back; other lines inside a section are kept as they stand.
-// The file is read whole (UTF-8, or Windows-1252 when the bytes are not valid UTF-8, or
-// UTF-16 after a byte-order mark) and written back whole as UTF-8, with the byte-order
-// mark it began with.
+// The file is read whole (valid UTF-8 sequences as UTF-8 and every other byte as
+// Windows-1252, or UTF-16 after a byte-order mark) and written back whole as UTF-8, with
+// the byte-order mark it began with.
 
 #include <cstdint>
 #include <optional>

@@ -204,6 +204,45 @@ TEST_P(DataFileReaderTest, RowsBeyondTheTableAreSkippedAndCounted) {
     EXPECT_EQ(store.GetRowMean(kDataListSize - 1), fmt::format("{}", kDataListSize));
 }
 
+// What a text editor may add or mix into a file: a byte-order mark, a NUL byte, one line
+// in Windows-1252 among UTF-8 lines.
+TEST_P(DataFileReaderTest, EditedFilesReadAsTheirBytesSay) {
+    const std::string rows = FileWithRows(1, 2);
+    std::string withNul = rows;
+    withNul.replace(withNul.find("000"), 3,
+                    std::string("0\0"
+                                "00",
+                                4));
+    std::string mixed = rows;
+    mixed.replace(mixed.find("[Value] = N"), 11, "[Value] = \xC2\xB5m");
+    mixed.replace(mixed.find("[Min] = N"), 9, "[Min] = \xB5m");
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string caption4, caption5, ms, mean;
+    } cases[] = {
+        {"byte-order mark", "\xEF\xBB\xBF" + rows, "[Value]=N", "[Min]=N", "000", "1"},
+        {"NUL inside a word", withNul, "[Value]=N", "[Min]=N",
+         std::string("0\0"
+                     "00",
+                     4),
+         "1"},
+        {"UTF-8 with one Windows byte", mixed, "[Value]=\u00b5m", "[Min]=\u00b5m", "000", "1"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const DataFileContent c = ParseDataFile(k.bytes, options);
+        EXPECT_EQ(c.stop, DataFileStop::EndOfFile);
+        EXPECT_EQ(c.storedRows, 2);
+        EXPECT_EQ(c.captions[4], k.caption4);
+        EXPECT_EQ(c.captions[5], k.caption5);
+        ASSERT_FALSE(c.rows.empty());
+        ASSERT_EQ(c.rows[0].subItems.size(), 8u);
+        EXPECT_EQ(c.rows[0].subItems[2], k.ms);
+        EXPECT_EQ(c.rows[0].subItems[3], k.mean);
+    }
+}
+
 TEST_P(DataFileReaderTest, RowNumberedBelowTheFirstIsSkipped) {
     const std::string text = FileWithRows(3, 1) + "1\t09.12.2025\t12:00:01\t000\t 1\t 1\t 2\t 3\t 4\r\n";
     const DataFileContent c = ParseDataFile(text, options);

@@ -107,6 +107,16 @@ TEST(IniFile, WindowsTextIsReadAsWindows1252AndWrittenAsUtf8) {
     EXPECT_EQ(ini.Serialize(), "[LANGUAGE1]\nLanguage=Fran\xC3\xA7" "ais\nUnit=\xC2\xB5m\nx=y\n");
 }
 
+// A UTF-8 language file with one line pasted from a Windows editor: only that line's
+// bytes are read as Windows-1252, and a rewrite keeps the other lines as they were.
+TEST(IniFile, OneWindowsLineLeavesTheUtf8LinesAlone) {
+    IniFile ini = IniFile::Parse("[LANGUAGE1]\nLanguage=Deutsch\n\xC3\x9C" "ber=\xC3\x9C" "ber\nUnit=\xB5m\n");
+    EXPECT_EQ(ini.ReadString("LANGUAGE1", "\xC3\x9C" "ber", ""), "\xC3\x9C" "ber");
+    EXPECT_EQ(ini.ReadString("LANGUAGE1", "Unit", ""), "\xC2\xB5m");
+    ini.Write("LANGUAGE1", "x", "y");
+    EXPECT_EQ(ini.Serialize(), "[LANGUAGE1]\nLanguage=Deutsch\n\xC3\x9C" "ber=\xC3\x9C" "ber\nUnit=\xC2\xB5m\nx=y\n");
+}
+
 TEST(IniFile, BadInputLoadsWithoutHarm) {
     std::string binary;
     for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 37) & 0xFF));
