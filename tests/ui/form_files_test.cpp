@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCursor>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -240,6 +241,25 @@ TEST_F(FilesTest, LoadPlacesPointsByNumberOrBySecondsSinceTheFirstRow) {
         EXPECT_EQ(f.Chart1->UsesLineSeries(), c.lines);
         EXPECT_EQ(Xs(ui::kSlotMin), c.xs);
     }
+}
+
+// A large file takes a while to read: the wait cursor shows meanwhile, and only then.
+TEST_F(FilesTest, LoadShowsTheWaitCursorWhileItReads) {
+    // The reader asks the regional settings for every row's date: the moment to look.
+    struct WatchingRegional : FakeRegional {
+        std::optional<double> ParseDateTime(std::string_view text) const override {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            shapes.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+            return FakeRegional::ParseDateTime(text);
+        }
+        mutable std::vector<Qt::CursorShape> shapes;
+    } regional;
+    Connected();
+    ports().regional = &regional;
+    Load(WriteDataFile("three.txt", kThreeDataSets));
+    ports().regional = &fakes.regional;
+    EXPECT_EQ(regional.shapes, std::vector<Qt::CursorShape>(3, Qt::WaitCursor));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(FilesTest, SingleShotAfterALoadClearsTheLoadedRowsFirst) {
