@@ -171,7 +171,9 @@ IniFile::LoadResult IniFile::Load(const std::string& path) {
     return result;
 }
 
-bool IniFile::Save(const std::string& path) const { return WriteFileReplacing(path, Serialize()); }
+SaveResult IniFile::Save(const std::string& path) const {
+    return SaveFileReplacing(path, Serialize());
+}
 
 IniFile::Section* IniFile::FindSection(std::string_view name) {
     for (Section& s : sections_)
@@ -247,28 +249,6 @@ std::string IniFile::Serialize() const {
         return "\xFE\xFF" + Utf8ToUtf16(text, true);
     }
     return text;
-}
-
-bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
-    // Written beside the target and renamed over it, so that a failed write leaves the
-    // old file as it was.
-    const std::string temp = path + ".tmp";
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        std::error_code ec;
-        if (out) std::filesystem::rename(temp, path, ec);
-        if (out && !ec) return true;
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    // No file can be created beside it (a folder without write access): write in place.
-    std::ofstream inPlace(path, std::ios::binary | std::ios::trunc);
-    if (!inPlace) return false;
-    inPlace.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    inPlace.close();
-    return static_cast<bool>(inPlace);
 }
 
 }  // namespace kantrel

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "files/replace_file.h"
+
 namespace kantrel {
 
 class IniFile {
@@ -27,7 +29,8 @@ public:
     struct LoadResult;
     // A missing file reads as empty; a file that exists but cannot be read is an error.
     static LoadResult Load(const std::string& path);
-    bool Save(const std::string& path) const;
+    // Replaces the file whole (replace_file.h): afterwards it is the old or the new file.
+    SaveResult Save(const std::string& path) const;
 
     std::optional<std::string> Read(std::string_view section, std::string_view key) const;
     std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
@@ -66,10 +69,6 @@ struct IniFile::LoadResult {
     bool ok = true;  // false: the file exists but could not be read
     std::string error;
 };
-
-// Writes beside the target and renames over it; where no file can be created beside it,
-// writes in place. False when the bytes could not be written.
-bool WriteFileReplacing(const std::string& path, const std::string& bytes);
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 std::string_view TrimBlanks(std::string_view text);  // blanks and control characters

@@ -166,7 +166,8 @@ StoreResult StoreEntries(const std::optional<std::string>& path, std::string_vie
     // A file that exists but cannot be read is not overwritten with a single key.
     if (!loaded.ok) return {StoreResult::Status::WriteFailed, "Cannot read " + *path + ": " + loaded.error};
     for (const auto& [key, value] : entries) loaded.file.Write(section, key, value);
-    if (!loaded.file.Save(*path)) return {StoreResult::Status::WriteFailed, "Cannot write " + *path};
+    if (const SaveResult saved = loaded.file.Save(*path); !saved)
+        return {StoreResult::Status::WriteFailed, saved.error};
     return {};
 }
 }  // namespace

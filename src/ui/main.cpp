@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/connection.h"
+#include "files/replace_file.h"
 #include "measure/ports.h"
 #include "platform/posix_program_launcher.h"
 #include "platform/posix_regional_settings.h"
@@ -75,6 +76,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A save beyond a file size limit reports "File too large" instead of ending the program.
+    kantrel::IgnoreFileSizeLimitSignal();
     KantrelApplication app(argc, argv);
     KantrelApplication::setApplicationName(QStringLiteral("Kantrel USB"));
     KantrelApplication::setWindowIcon(QIcon(QStringLiteral(":/kantrel/icon.png")));
