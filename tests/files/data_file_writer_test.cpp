@@ -229,6 +229,25 @@ TEST_F(SaveFailureTest, FolderWithoutRoomForATemporaryFileIsWrittenInPlace) {
     EXPECT_EQ(opened[1], path);
 }
 
+// A name as long as the file system allows still saves: the temporary file beside it
+// must not need a longer one.
+TEST_F(SaveFailureTest, LongestFileNamesStillSave) {
+    const std::string umlaut = "\xC3\xBC";
+    for (const std::string& name : {std::string(241, 'n'), std::string(248, 'n'), std::string(255, 'n'),
+                                    std::string(253, 'n') + umlaut, std::string(252, 'n') + umlaut + "x"}) {
+        SCOPED_TRACE(name.size());
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        const std::string longPath = dir + "/" + name;
+        ASSERT_TRUE(SaveDataSetLines(longPath, lines));
+        WriteFileBytes(longPath, oldContent);
+        const SaveResult replaced = SaveDataSetLines(longPath, lines);
+        EXPECT_TRUE(replaced) << replaced.error;
+        EXPECT_EQ(ReadFileBytes(longPath), JoinLinesCrLf(lines));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    }
+}
+
 TEST_F(SaveFailureTest, SymbolicLinkKeepsPointingAtTheSavedFile) {
     const std::string link = dir + "/link.txt";
     fs::create_symlink(path, link);
