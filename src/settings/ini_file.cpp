@@ -17,6 +17,13 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        c = LowerAscii(c);
+    return lower;
+}
+
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
     auto unit = [&](std::size_t i) -> char16_t {
@@ -133,10 +140,8 @@ IniFile IniFile::Parse(std::string_view bytes) {
         if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
             const std::string_view name = line.substr(1, line.size() - 2);
             current = ini.FindSection(name);
-            if (current == nullptr) {
-                ini.sections_.push_back(Section{std::string(name), {}});
-                current = &ini.sections_.back();
-            }
+            if (current == nullptr)
+                current = &ini.AddSection(name);
             continue;
         }
         if (current == nullptr) continue;  // before the first section
@@ -176,15 +181,19 @@ SaveResult IniFile::Save(const std::string& path) const {
 }
 
 IniFile::Section* IniFile::FindSection(std::string_view name) {
-    for (Section& s : sections_)
-        if (EqualsIgnoreCase(s.name, name)) return &s;
-    return nullptr;
+    const auto found = sectionIndex_.find(LowerAscii(name));
+    return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
-    for (const Section& s : sections_)
-        if (EqualsIgnoreCase(s.name, name)) return &s;
-    return nullptr;
+    const auto found = sectionIndex_.find(LowerAscii(name));
+    return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
+}
+
+IniFile::Section& IniFile::AddSection(std::string_view name) {
+    sectionIndex_.emplace(LowerAscii(name), sections_.size());
+    sections_.push_back(Section{std::string(name), {}});
+    return sections_.back();
 }
 
 bool IniFile::SectionExists(std::string_view section) const { return FindSection(section) != nullptr; }
@@ -214,10 +223,8 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def)
 
 void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
     Section* s = FindSection(section);
-    if (s == nullptr) {
-        sections_.push_back(Section{std::string(section), {}});
-        s = &sections_.back();
-    }
+    if (s == nullptr)
+        s = &AddSection(section);
     for (Line& line : s->lines) {
         if (line.isEntry && EqualsIgnoreCase(line.key, key)) {
             line.key = std::string(key);

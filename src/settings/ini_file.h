@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "files/replace_file.h"
@@ -58,8 +59,12 @@ private:
     };
     Section* FindSection(std::string_view name);
     const Section* FindSection(std::string_view name) const;
+    Section& AddSection(std::string_view name);
 
     std::vector<Section> sections_;
+    // Index into sections_ by the name in lower case, so that finding a section does not
+    // grow with the number of sections (a file of many sections would read in quadratic time).
+    std::unordered_map<std::string, std::size_t> sectionIndex_;
     Encoding encoding_ = Encoding::Utf8;
     std::string lineEnd_ = "\n";  // CR LF when the file came with it
 };

@@ -37,6 +37,24 @@ TEST(IniFile, ReadsEntriesAsTheFormatDefines) {
     EXPECT_FALSE(ini.SectionExists("Other"));
 }
 
+TEST(IniFile, SectionsOfTheSameNameInAnyCaseAreOne) {
+    std::string text;
+    for (int n = 0; n < 1000; ++n)
+        text += "[S" + std::to_string(n) + "]\nk=" + std::to_string(n) + "\n";
+    text += "[s7]\nlater=1\n[CONFIG]\na=1\n[Config]\nb=2\n";
+    IniFile ini = IniFile::Parse(text);
+    EXPECT_EQ(ini.ReadInteger("s999", "k", -1), 999);
+    EXPECT_EQ(ini.ReadInteger("S7", "later", 0), 1);
+    EXPECT_EQ(ini.ReadInteger("config", "b", 0), 2);
+    ini.Write("conFIG", "c", "3");
+    ini.Write("New", "d", "4");
+    const std::string written = ini.Serialize();
+    EXPECT_NE(written.find("[CONFIG]\na=1\nb=2\nc=3\n"), std::string::npos);
+    EXPECT_EQ(written.find("[Config]"), std::string::npos);
+    EXPECT_TRUE(written.ends_with("[New]\nd=4\n"));
+    EXPECT_EQ(IniFile::Parse(written).ReadInteger("NEW", "d", 0), 4);
+}
+
 TEST(IniFile, BooleansAreIntegers) {
     const IniFile ini = IniFile::Parse("[C]\na=1\nb=0\nc=5\nd=yes\n");
     EXPECT_TRUE(ini.ReadBool("C", "a", false));
