@@ -4,9 +4,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "settings/text_encoding.h"
 
@@ -157,22 +156,32 @@ IniFile IniFile::Parse(std::string_view bytes) {
 
 IniFile::LoadResult IniFile::Load(const std::string& path) {
     LoadResult result;
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return result;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return result; // a missing file reads as empty
         result.ok = false;
         result.error = std::strerror(errno);
         return result;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        result.ok = false;
-        result.error = "read error";
-        return result;
+    // A folder opens as well; reading it fails.
+    std::string bytes;
+    char piece[65536];
+    ssize_t got = 0;
+    while ((got = ::read(fd, piece, sizeof piece)) != 0) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break;
+        bytes.append(piece, static_cast<std::size_t>(got));
     }
-    result.file = Parse(bytes.str());
+    if (got < 0) {
+        result.ok = false;
+        result.error = std::strerror(errno);
+    } else {
+        result.file = Parse(bytes);
+    }
+    ::close(fd);
     return result;
 }
 
@@ -221,7 +230,19 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def)
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+bool IniFile::KeyReadsBack(std::string_view key) {
+    return !key.empty() && TrimBlanks(key) == key && key.find_first_of("=\r\n") == std::string_view::npos &&
+           key.front() != '[' && key.front() != ';';
+}
+
+bool IniFile::ValueReadsBack(std::string_view value) {
+    return TrimBlanks(value) == value && value.find_first_of("\r\n") == std::string_view::npos;
+}
+
+bool IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+    if (!KeyReadsBack(key) || !ValueReadsBack(value) ||
+        section.find_first_of("\r\n") != std::string_view::npos)
+        return false;
     Section* s = FindSection(section);
     if (s == nullptr)
         s = &AddSection(section);
@@ -229,10 +250,11 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
         if (line.isEntry && EqualsIgnoreCase(line.key, key)) {
             line.key = std::string(key);
             line.value = std::string(value);
-            return;
+            return true;
         }
     }
     s->lines.push_back(Line{true, std::string(key), std::string(value)});
+    return true;
 }
 
 std::string IniFile::Serialize() const {

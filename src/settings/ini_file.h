@@ -41,8 +41,14 @@ public:
     bool SectionExists(std::string_view section) const;
 
     // Replaces the first entry of that key, else appends one at the end of the section,
-    // creating the section when it is missing.
-    void Write(std::string_view section, std::string_view key, std::string_view value);
+    // creating the section when it is missing. An entry that would not read back as
+    // written is not written (false).
+    bool Write(std::string_view section, std::string_view key, std::string_view value);
+    // Whether an entry of this key or value reads back as it is written: a key not empty,
+    // without "=", line breaks or blanks around it, starting neither with "[" (a section)
+    // nor with ";" (a comment); a value without line breaks or blanks around it.
+    static bool KeyReadsBack(std::string_view key);
+    static bool ValueReadsBack(std::string_view value);
 
     std::string Serialize() const;  // the bytes that Save writes
     Encoding encoding() const { return encoding_; }

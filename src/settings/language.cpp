@@ -82,8 +82,10 @@ std::string Translate(std::string_view text, int index) {
     const std::string section = LanguageSection(index);
     std::string value = loaded.file.ReadString(section, key, kUntranslated);
     if (value == kUntranslated) {
-        loaded.file.Write(section, key, key);
-        SaveSelfFilled(loaded.file, *path);
+        // A key that the file could not give back is not added: it would be added again
+        // (or the file rewritten) at every lookup.
+        if (loaded.file.Write(section, key, key))
+            SaveSelfFilled(loaded.file, *path);
         value = key;
     }
     ReplaceFirst(value, kEqualsEscape, "=");
@@ -92,8 +94,9 @@ std::string Translate(std::string_view text, int index) {
 
 bool ReadLanguageChoice() {
     const auto path = LanguageChoicePath();
+    // Without the working directory there is no choice to read: English.
     if (!path)
-        return false;
+        return configInCurrentDir;
     languageIndex = ReadLanguageFile(*path).file.ReadInteger(kConfigSection, kLanguageChoiceKey, 0);
     return true;
 }

@@ -192,9 +192,10 @@ bool TForm1::FillLanguageList() {
 }
 
 void TForm1::TranslateComponents() {
-    const QObjectList& components = children();
-    for (auto it = components.crbegin(); it != components.crend(); ++it) {
-        QObject* component = *it;
+    for (auto it = components_.crbegin(); it != components_.crend(); ++it) {
+        QObject* component = it->data();
+        if (component == nullptr)
+            continue;
         if (QLabel* label = Exactly<QLabel>(component)) {
             // An image label keeps its picture: setting a text would replace it.
             if (label->pixmap().isNull())

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "settings/ini_file.h"
@@ -148,6 +149,43 @@ TEST(IniFile, BadInputLoadsWithoutHarm) {
         EXPECT_EQ(IniFile::Parse(ini.Serialize()).ReadInteger("Config", "SampleRate", 6), 1);
     }
     EXPECT_EQ(IniFile::Parse(hugeLine).ReadInteger("Config", "x", 0), 1);
+}
+
+// What is written reads back as written, or is not written at all.
+TEST(IniFile, EntriesThatWouldNotReadBackAreNotWritten) {
+    struct Case {
+        std::string section, key, value;
+        bool written;
+    } cases[] = {
+        {"C", "a b", "x y", true}, {"C", "k", "", true},
+        {"C", "", "v", false},     {"C", "[x]", "v", false},
+        {"C", "[x", "v", false},   {"C", ";k", "v", false},
+        {"C", "a=b", "v", false},  {"C", " k", "v", false},
+        {"C", "k\t", "v", false},  {"C", "a\nb", "v", false},
+        {"C", "k", "a\nb", false}, {"C", "k", "a\r[Other]", false},
+        {"C", "k", " v", false},   {"C", "k", std::string("v\0", 2), false},
+        {"A\nB", "k", "v", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key + "=" + c.value);
+        IniFile ini = IniFile::Parse("[C]\nold=1\n");
+        const std::string before = ini.Serialize();
+        EXPECT_EQ(ini.Write(c.section, c.key, c.value), c.written);
+        if (c.written) {
+            EXPECT_EQ(IniFile::Parse(ini.Serialize()).Read(c.section, c.key), c.value);
+        } else {
+            EXPECT_EQ(ini.Serialize(), before);
+        }
+    }
+}
+
+// A file that exists but cannot be read is not taken for an empty one.
+TEST(IniFile, FolderAtThePathIsUnreadable) {
+    const std::string path = test::IsolatedEnvironment::Root() + "/work/folder.ini";
+    std::filesystem::create_directories(path);
+    const auto loaded = IniFile::Load(path);
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_FALSE(loaded.error.empty());
 }
 
 TEST(IniFile, MissingFileReadsAsEmptyAndSaveCreatesIt) {
