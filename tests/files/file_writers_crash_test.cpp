@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,12 +20,6 @@ using test::WrittenFile;
 
 class FileWritersCrashTest : public testing::TestWithParam<WrittenFile> {
 protected:
-    static std::string TestRoot() {
-        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '_');
-        return test::IsolatedEnvironment::Root() + "/" + name;
-    }
-
     // Runs one save in a child that is killed after `killAfter` calls; true when the
     // child got to the end of the save instead (and the save worked).
     bool SaveInChild(int killAfter) {
@@ -49,7 +42,7 @@ protected:
         return true;
     }
 
-    FileWriter writer{GetParam(), TestRoot()};
+    FileWriter writer{GetParam(), test::TestFolder()};
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, FileWritersCrashTest,

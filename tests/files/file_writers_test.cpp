@@ -28,11 +28,6 @@ using test::WrittenFile;
 
 class FileWritersTest : public testing::TestWithParam<WrittenFile> {
 protected:
-    static std::string TestRoot() {
-        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '_');
-        return test::IsolatedEnvironment::Root() + "/" + name;
-    }
     std::vector<std::string> FolderEntries() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(writer.folder()))
@@ -44,8 +39,16 @@ protected:
     static void ExpectMentions(const std::string& message, const std::string& what) {
         EXPECT_NE(message.find(what), std::string::npos) << message;
     }
+    // The operator was told which file and why, and the old file is there as it was,
+    // with nothing left beside it.
+    void ExpectOldFileAndMessage(const std::string& message, const std::string& cause) const {
+        ExpectMentions(message, writer.path());
+        ExpectMentions(message, cause);
+        EXPECT_EQ(ReadFileBytes(writer.path()), writer.oldBytes());
+        EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName()});
+    }
 
-    FileWriter writer{GetParam(), TestRoot()};
+    FileWriter writer{GetParam(), test::TestFolder()};
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, FileWritersTest,
@@ -175,11 +178,7 @@ TEST_P(FileWritersTest, FileTheUserMayNotWriteIsNotReplaced) {
         }
         return ::access(name, mode);
     };
-    const std::string message = writer.Write();
-    ExpectMentions(message, writer.path());
-    ExpectMentions(message, "Permission denied");
-    EXPECT_EQ(ReadFileBytes(writer.path()), writer.oldBytes());
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName()});
+    ExpectOldFileAndMessage(writer.Write(), "Permission denied");
 }
 
 // The new bytes are on the disk before the rename, and the rename is on the disk before
@@ -272,14 +271,12 @@ TEST_P(FileWritersTest, FaultsLeaveTheOldFileAndSaySo) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         writer.PutOldFile();
+        std::string message;
         {
             InstalledFileCalls installed(k.calls);
-            const std::string message = writer.Write();
-            ExpectMentions(message, writer.path());
-            ExpectMentions(message, k.cause);
+            message = writer.Write();
         }
-        EXPECT_EQ(ReadFileBytes(writer.path()), writer.oldBytes());
-        EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName()});
+        ExpectOldFileAndMessage(message, k.cause);
         // Once the fault is gone, the next write works.
         EXPECT_EQ(writer.Write(), "");
         EXPECT_EQ(ReadFileBytes(writer.path()), writer.newBytes());
@@ -296,10 +293,7 @@ TEST_P(FileWritersTest, FileSizeLimitLeavesTheOldFile) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const std::string message = writer.Write();
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
-    ExpectMentions(message, writer.path());
-    ExpectMentions(message, "File too large");
-    EXPECT_EQ(ReadFileBytes(writer.path()), writer.oldBytes());
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName()});
+    ExpectOldFileAndMessage(message, "File too large");
 }
 
 // A folder that lets nothing be created (for example one of another user's, where the

@@ -128,16 +128,9 @@ protected:
 
     // A folder per test: a record file left by an earlier test in the same process must
     // not stand for this test's.
-    static std::string TestRoot() {
-        const std::string root =
-            IsolatedEnvironment::Root() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::create_directories(root);
-        return root;
-    }
-
     test::PortsScope scope;
     PosixProgramLauncher launcher;
-    std::string root = TestRoot();
+    std::string root = test::TestFolder();
 };
 
 TEST_F(ProgramLauncherTest, StartsTheProgramWithTheParametersSplitIntoWords) {
