@@ -183,7 +183,12 @@ StoreResult StoreEntries(const std::optional<std::string>& path, std::string_vie
     auto loaded = IniFile::Load(*path);
     // A file that exists but cannot be read is not overwritten with a single key.
     if (!loaded.ok) return {StoreResult::Status::WriteFailed, "Cannot read " + *path + ": " + loaded.error};
-    for (const auto& [key, value] : entries) loaded.file.Write(section, key, value);
+    // Nothing is stored when one entry could not be read back as it is.
+    for (const auto& [key, value] : entries)
+        if (!loaded.file.Write(section, key, value))
+            return {StoreResult::Status::WriteFailed,
+                    "The setting " + std::string(key) + " cannot be stored in " + *path + ": its value \"" +
+                        std::string(value) + "\" would not read back as it is."};
     if (const SaveResult saved = loaded.file.Save(*path); !saved)
         return {StoreResult::Status::WriteFailed, saved.error};
     return {};

@@ -140,6 +140,17 @@ TEST(SystemFoldersTest, RemovedWorkingDirectoryIsUnknown) {
     EXPECT_EQ(cwd, "");
 }
 
+// A value the file could not give back as it was is refused, and said so, not reported
+// as stored.
+TEST_F(SettingsTest, ValueThatWouldNotReadBackIsRefused) {
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    const std::string before = ReadFileBytes(PerUser("731config.ini"));
+    const StoreResult stored = StoreSettings("extParameter", "a\n[Other]", "graficMode", "1");
+    EXPECT_EQ(stored.status, StoreResult::Status::WriteFailed);
+    EXPECT_NE(stored.error.find("extParameter"), std::string::npos) << stored.error;
+    EXPECT_EQ(ReadFileBytes(PerUser("731config.ini")), before);
+}
+
 TEST_F(SettingsTest, DefaultsWhenTheFileIsMissingOrHasNoSection) {
     for (const char* content : {"", "[Other]\nSampleRate=1\n"}) {
         SCOPED_TRACE(content);
