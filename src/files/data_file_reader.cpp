@@ -1,24 +1,19 @@
 #include "files/data_file_reader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fcntl.h>
+#include <cstdint>
 #include <fmt/format.h>
-#include <unistd.h>
+#include <system_error>
 
 #include "measure/meas_data.h"
 #include "measure/ports.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 
 namespace kantrel {
 namespace {
 
-bool IsWhitespace(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
 bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
@@ -30,72 +25,23 @@ std::size_t CountCharacters(std::string_view text) {
     return count;
 }
 
-// Words and TAB fields over the decoded text, counting lines for the messages.
-class Scanner {
-public:
-    explicit Scanner(std::string text) : text_(std::move(text)) {}
-
-    bool AtEnd() const { return pos_ >= text_.size(); }
-    int line() const { return line_; }
-
-    void SkipWhitespace() {
-        while (!AtEnd() && IsWhitespace(text_[pos_]))
-            Advance();
-    }
-
-    std::string ReadWord() {
-        SkipWhitespace();
-        const std::size_t start = pos_;
-        while (!AtEnd() && !IsWhitespace(text_[pos_]))
-            ++pos_;
-        return text_.substr(start, pos_ - start);
-    }
-
-    // nullopt when the field is longer than kMaxTabFieldChars.
-    std::optional<std::string> ReadTabField() {
-        const std::size_t start = pos_;
-        std::size_t characters = 0;
-        while (!AtEnd() && text_[pos_] != '\t') {
-            if (!IsContinuationByte(text_[pos_]) && ++characters > kMaxTabFieldChars)
-                return std::nullopt;
-            Advance();
-        }
-        std::string field = text_.substr(start, pos_ - start);
-        if (!AtEnd())
-            ++pos_; // the TAB
-        return field;
-    }
-
-private:
-    void Advance() {
-        if (text_[pos_] == '\n')
-            ++line_;
-        ++pos_;
-    }
-
-    std::string text_;
-    std::size_t pos_ = 0;
-    int line_ = 1;
+// A row number: an integer, possibly beyond the 32-bit range (then outside the table).
+struct RowNumber {
+    bool inRange = false;
+    int value = 0;
 };
 
-// Windows files end their lines with CR LF; a line end is one LF here.
-std::string NormaliseLineEnds(std::string text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-            out += text[i];
-    return out;
-}
-
-std::optional<int> ParseRowNumber(std::string_view text) {
+std::optional<RowNumber> ParseRowNumber(std::string_view text) {
     if (text.starts_with('+'))
         text.remove_prefix(1);
-    int value = 0;
+    std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+    if (text.empty() || end != text.data() + text.size() ||
+        (ec != std::errc() && ec != std::errc::result_out_of_range))
         return std::nullopt;
-    return value;
+    if (ec == std::errc::result_out_of_range || value < INT32_MIN || value > INT32_MAX)
+        return RowNumber{};
+    return RowNumber{true, static_cast<int>(value)};
 }
 
 // A value text with its decimal separator turned into the regional one, then read with
@@ -125,58 +71,66 @@ enum Field { kDate, kTime, kMs, kValue };
 
 class RowReader {
 public:
-    RowReader(std::string text, const DataFileReadOptions& options)
-        : scan_(NormaliseLineEnds(std::move(text))), options_(options),
+    RowReader(ByteSource& source, const DataFileReadOptions& options)
+        : scan_(source, options.progress), options_(options),
           regional_(options.regional ? *options.regional : regional()),
           separator_(regional_.DecimalSeparator()) {}
 
     DataFileContent Read() {
-        if (scan_.ReadWord() != "Number") {
-            content_.stop = DataFileStop::UnknownFormat;
+        // The first word decides; nothing more of a file of another kind is read.
+        const auto first = scan_.ReadWord(kMaxWordChars);
+        if (first != "Number") {
+            content_.stop = scan_.bytesRead() == 0 && scan_.readError() != 0 ? DataFileStop::FileNotFound
+                                                                             : DataFileStop::UnknownFormat;
             content_.stopLine = 1;
             return std::move(content_);
         }
-        ReadCaptions();
-        while (!scan_.AtEnd() && content_.stop == DataFileStop::EndOfFile)
-            ReadRow();
+        if (ReadCaptions())
+            while (!scan_.AtEnd() && content_.stop == DataFileStop::EndOfFile)
+                ReadRow();
+        if (content_.stop == DataFileStop::EndOfFile && scan_.readError() != 0)
+            StopReading();
         return std::move(content_);
     }
 
 private:
-    void ReadCaptions() {
+    bool ReadCaptions() {
         static constexpr int kWordsPerColumn[kListColumnCount] = {0, 1, 1, 3, 3, 3, 3, 3, 3};
-        for (int column = 1; column < kListColumnCount; ++column)
-            for (int word = 0; word < kWordsPerColumn[column]; ++word)
-                content_.captions[static_cast<std::size_t>(column)] += scan_.ReadWord();
-        scan_.ReadWord(); // the averaging field
+        for (int column = 1; column < kListColumnCount; ++column) {
+            for (int word = 0; word < kWordsPerColumn[column]; ++word) {
+                const auto text = ReadWord();
+                if (!text)
+                    return false;
+                content_.captions[static_cast<std::size_t>(column)] += *text;
+            }
+        }
+        return ReadWord().has_value(); // the averaging field
     }
 
     void ReadRow() {
         content_.rows.emplace_back();
         scan_.SkipWhitespace();
         line_ = scan_.line();
-        const std::string numberText = scan_.ReadWord();
-        if (numberText.empty())
-            return; // stays a blank list row
+        const auto numberText = ReadWord();
+        if (!numberText || numberText->empty())
+            return; // a blank list row, or the read failed
         LoadedRow& row = content_.rows.back();
-        row.numberText = numberText;
-        const auto number = ParseRowNumber(numberText);
+        row.numberText = *numberText;
+        const auto number = ParseRowNumber(*numberText);
         if (!number)
-            return Fail(DataFileStop::ConversionError, numberText, "row number");
-        if (!base_)
-            base_ = *number;
-        row.number = *number;
-        row.xNumber = *number;
-        const long long index = static_cast<long long>(*number) - *base_;
-
+            return Fail(DataFileStop::ConversionError, *numberText, "row number");
         if (!ReadFields(row))
             return;
-        if (index < 0 || index >= kDataListSize) {
-            // Never stored outside the table; counted and reported after the load.
-            ++content_.skippedRows;
-            content_.rows.pop_back();
-            return;
-        }
+        if (!number->inRange)
+            return Skip();
+        if (!base_)
+            base_ = number->value;
+        const std::int64_t index = static_cast<std::int64_t>(number->value) - *base_;
+        // Never stored outside the table, nor more rows than it holds.
+        if (index < 0 || index >= kDataListSize || content_.storedRows >= kDataListSize)
+            return Skip();
+        row.number = number->value;
+        row.xNumber = number->value;
         row.index = static_cast<int>(index);
         ++content_.storedRows;
         const auto t = RowMilliseconds(row);
@@ -185,6 +139,12 @@ private:
         // A time text of fewer than eight characters is listed but not drawn.
         if (CountCharacters(row.subItems[kTime]) >= 8)
             Draw(row, t);
+    }
+
+    // Counted and reported after the load.
+    void Skip() {
+        ++content_.skippedRows;
+        content_.rows.pop_back();
     }
 
     bool ReadFields(LoadedRow& row) {
@@ -197,31 +157,56 @@ private:
                 return false;
             row.subItems.push_back(*text);
         }
-        for (int field = kMs; field < kValue + kSeriesCount; ++field)
-            row.subItems.push_back(scan_.ReadWord());
+        for (int field = kMs; field < kValue + kSeriesCount; ++field) {
+            const auto text = ReadWord();
+            if (!text)
+                return false;
+            row.subItems.push_back(*text);
+        }
         return true;
     }
 
     std::optional<std::string> ReadTabField() {
-        const int line = scan_.line();
-        auto field = scan_.ReadTabField();
-        if (!field) {
-            content_.stop = DataFileStop::FieldTooLong;
-            content_.stopLine = line;
-            content_.errorText = fmt::format("Loading stopped in line {}: a field is longer than {} "
-                                             "characters. The rows before it have been loaded.",
-                                             line, kMaxTabFieldChars);
-        }
+        const std::int64_t line = scan_.line();
+        auto field = scan_.ReadTabField(kMaxTabFieldChars);
+        if (!field)
+            TooLong(line, "field", kMaxTabFieldChars);
         return field;
+    }
+
+    std::optional<std::string> ReadWord() {
+        scan_.SkipWhitespace();
+        const std::int64_t line = scan_.line();
+        auto word = scan_.ReadWord(kMaxWordChars);
+        if (!word)
+            TooLong(line, "word", kMaxWordChars);
+        return word;
+    }
+
+    void TooLong(std::int64_t line, std::string_view what, int limit) {
+        content_.stop = DataFileStop::FieldTooLong;
+        content_.stopLine = line;
+        content_.errorText = fmt::format("Loading stopped in line {}: a {} is longer than {} "
+                                         "characters. The rows before it have been loaded.",
+                                         line, what, limit);
+    }
+
+    void StopReading() {
+        content_.stop = DataFileStop::ReadError;
+        content_.stopLine = scan_.line();
+        content_.errorText =
+            fmt::format("Loading stopped in line {}: the file could not be read further ({}). The rows "
+                        "before it have been loaded.",
+                        scan_.line(), std::generic_category().message(scan_.readError()));
     }
 
     // The time of the row in whole milliseconds, when its date, time and ms can be read.
     std::optional<double> RowMilliseconds(const LoadedRow& row) const {
         const auto days = regional_.ParseDateTime(row.subItems[kDate] + " " + row.subItems[kTime]);
         const auto ms = ParseRowNumber(row.subItems[kMs]);
-        if (!days || !ms)
+        if (!days || !ms || !ms->inRange)
             return std::nullopt;
-        return std::round(*days * 86400000.0) + *ms;
+        return std::round(*days * 86400000.0) + ms->value;
     }
 
     void Draw(LoadedRow& row, std::optional<double> t) {
@@ -256,71 +241,94 @@ private:
             line_, text, what);
     }
 
-    Scanner scan_;
+    DataFileScanner scan_;
     const DataFileReadOptions& options_;
     const RegionalSettings& regional_;
     std::string separator_;
     DataFileContent content_;
-    std::optional<int> base_; // set by the first row, whatever its number
+    std::optional<int> base_; // set by the first stored row, whatever its number
     std::optional<double> t0_;
-    int line_ = 1;
+    std::int64_t line_ = 1;
+};
+
+// A recording that a crash or power cut ended in the middle of a line has a last line
+// without line end and with fewer fields than a data line. This source leaves such a line
+// out rather than let it load short; a complete last line without line end, and a file
+// that is only a header, pass as they are. It holds back no more than one line.
+class WithoutTornLastLine : public ByteSource {
+public:
+    explicit WithoutTornLastLine(ByteSource& source) : source_(source) {}
+
+    std::size_t Read(char* buffer, std::size_t size) override {
+        while (readyPos_ == ready_.size() && !ended_)
+            Pull();
+        const std::size_t n = std::min(size, ready_.size() - readyPos_);
+        std::copy_n(ready_.data() + readyPos_, n, buffer);
+        readyPos_ += n;
+        return n;
+    }
+
+private:
+    // Longer than any data line (its fields have a longest length): passed on, the reader
+    // reports it.
+    static constexpr std::size_t kMaxHeldBytes = 16 << 10;
+
+    void Pull() {
+        char piece[65536];
+        const std::size_t got = source_.Read(piece, sizeof piece);
+        ready_.clear();
+        readyPos_ = 0;
+        if (got == 0) {
+            ended_ = true;
+            error_ = source_.error();
+            const auto tabs = std::count(held_.begin(), held_.end(), '\t');
+            if (!seenLineEnd_ || tabs >= kListColumnCount - 1)
+                ready_.swap(held_);
+            return;
+        }
+        if (!seenLineEnd_ && std::find(piece, piece + got, '\n') == piece + got) {
+            ready_.assign(piece, got); // still in the first line, the header
+            return;
+        }
+        held_.append(piece, got);
+        const std::size_t lastLineEnd = held_.rfind('\n');
+        if (lastLineEnd != std::string::npos) {
+            seenLineEnd_ = true;
+            ready_.assign(held_, 0, lastLineEnd + 1);
+            held_.erase(0, lastLineEnd + 1);
+        } else if (held_.size() > kMaxHeldBytes) {
+            ready_.swap(held_);
+        }
+    }
+
+    ByteSource& source_;
+    std::string held_;  // after the last line end seen, not passed on yet
+    std::string ready_; // to pass on, from readyPos_
+    std::size_t readyPos_ = 0;
+    bool seenLineEnd_ = false;
+    bool ended_ = false;
 };
 
 } // namespace
 
-namespace {
-
-// A recording that a crash or power cut ended in the middle of a line has a last line
-// without line end and with fewer fields than a data line. That line is left out rather
-// than loaded short; a complete last line without line end is read as usual.
-std::string_view WithoutTornLastLine(std::string_view bytes) {
-    const std::size_t lastLineEnd = bytes.rfind('\n');
-    if (lastLineEnd == std::string_view::npos)
-        return bytes; // the header itself
-    const std::string_view last = bytes.substr(lastLineEnd + 1);
-    const auto tabs = std::count(last.begin(), last.end(), '\t');
-    return tabs < kListColumnCount - 1 ? bytes.substr(0, lastLineEnd + 1) : bytes;
+DataFileContent ReadDataFile(ByteSource& source, const DataFileReadOptions& options) {
+    WithoutTornLastLine whole(source);
+    return RowReader(whole, options).Read();
 }
-
-} // namespace
 
 DataFileContent ParseDataFile(std::string_view bytes, const DataFileReadOptions& options) {
-    return RowReader(DecodeTextFile(WithoutTornLastLine(bytes)), options).Read();
+    MemorySource source(bytes);
+    return ReadDataFile(source, options);
 }
-
-namespace {
-
-// The whole file; nullopt when it cannot be opened or read (a folder included).
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    ssize_t got = 0;
-    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    if (got < 0)
-        return std::nullopt;
-    return bytes;
-}
-
-} // namespace
 
 DataFileContent LoadDataFile(const std::string& path, const DataFileReadOptions& options) {
-    const auto bytes = ReadWholeFile(path);
-    if (!bytes) {
+    FileSource source(path);
+    if (!source.IsOpen()) {
         DataFileContent content;
         content.stop = DataFileStop::FileNotFound;
         return content;
     }
-    return ParseDataFile(*bytes, options);
+    return ReadDataFile(source, options);
 }
 
 void ApplyToStore(const DataFileContent& content, TMeasData& store) {
@@ -352,21 +360,22 @@ std::vector<LoadMessage> LoadMessages(const DataFileContent& content) {
         messages.push_back({content.errorText, kCaptionError});
         break;
     case DataFileStop::FieldTooLong:
+    case DataFileStop::ReadError:
         messages.push_back({content.errorText, kCaptionWarning});
         break;
     case DataFileStop::EndOfFile:
         break;
     }
     if (content.skippedRows == 1) {
-        messages.push_back(
-            {fmt::format("1 row was not loaded: its number lies outside the table of {} data sets.",
-                         kDataListSize),
-             kCaptionWarning});
+        messages.push_back({fmt::format("1 row was not loaded: it does not fit into the table of {} data "
+                                        "sets (its number lies outside it, or the table is full).",
+                                        kDataListSize),
+                            kCaptionWarning});
     } else if (content.skippedRows > 1) {
-        messages.push_back(
-            {fmt::format("{} rows were not loaded: their numbers lie outside the table of {} data sets.",
-                         content.skippedRows, kDataListSize),
-             kCaptionWarning});
+        messages.push_back({fmt::format("{} rows were not loaded: they do not fit into the table of {} data "
+                                        "sets (their numbers lie outside it, or the table is full).",
+                                        content.skippedRows, kDataListSize),
+                            kCaptionWarning});
     }
     return messages;
 }

@@ -1,13 +1,16 @@
 #pragma once
 
-// The data file read back, positionally and tolerantly. The bytes are UTF-8, or
-// Windows-1252 when they are not valid UTF-8; CR LF and LF both end a line.
+// The data file read back, positionally and tolerantly, as a stream: memory stays bounded
+// by the table (10240 rows) whatever the size of the file. Valid UTF-8 sequences are read
+// as UTF-8 and every other byte as Windows-1252; a byte-order mark in front of the first
+// word is skipped; CR LF and LF both end a line.
 //
-// Two reading units:
+// Two reading units (data_file_scanner.h):
 //   word       whitespace (blanks, TABs, line ends) skipped, then everything up to the
-//              next whitespace; empty at the end of the file
+//              next whitespace; empty at the end of the file; at most 255 characters
 //   TAB field  everything up to the next TAB, which is consumed; at most 49 characters,
-//              blanks and line ends included; a longer field is a read failure
+//              blanks and line ends included
+// A longer word or field is a read failure that ends the rows.
 //
 // Header: the first word must be "Number"; words 2 to 21 become the captions of list
 // columns 1 to 8 (the words of one caption joined without blanks), word 22 (the
@@ -15,13 +18,20 @@
 // (the rest behind the number), date and time as TAB fields, the milliseconds word and
 // the five value words. Only the first word and the shape of the fields are checked:
 // a short line shifts every field after it.
+//
+// The first row's number is the base: a row numbered n goes to table index n - base. A
+// row whose index lies outside the table, whose number lies outside the 32-bit range, or
+// that comes when the table already holds 10240 rows is skipped and counted.
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "files/data_file_scanner.h"
 #include "files/data_file_writer.h"
 
 namespace kantrel {
@@ -31,6 +41,7 @@ class TMeasData;
 
 inline constexpr int kSeriesCount = 5; // value, min, max, min averaged, max averaged
 inline constexpr int kMaxTabFieldChars = 49;
+inline constexpr int kMaxWordChars = 255;
 
 inline constexpr std::string_view kFileNotFound = "File not found";
 inline constexpr std::string_view kUnknownFileFormat = "unknown file format";
@@ -40,6 +51,8 @@ struct DataFileReadOptions {
     std::array<bool, kSeriesCount> seriesChecked{true, true, true, true, true};
     // The regional separator and date/time formats; null takes the process's ports.
     const RegionalSettings* regional = nullptr;
+    // Told the number of bytes read so far, after every piece of the file.
+    std::function<void(std::uint64_t bytesRead)> progress;
 };
 
 // One row of the list as the reader produced it.
@@ -61,9 +74,10 @@ struct LoadedPoint {
 
 enum class DataFileStop {
     EndOfFile,       // read to the end
-    FileNotFound,    // could not be opened
+    FileNotFound,    // could not be opened or not read at all
     UnknownFormat,   // the first word is not "Number" (an empty file too)
-    FieldTooLong,    // a TAB field of more than 49 characters ended the rows
+    FieldTooLong,    // a TAB field or word longer than its limit ended the rows
+    ReadError,       // the file could not be read to its end; the rows before it stay
     ConversionError, // a number, value or date that cannot be converted stopped the load
 };
 
@@ -73,8 +87,8 @@ struct DataFileContent {
     std::vector<LoadedRow> rows;
     std::vector<LoadedPoint> points; // in the order they are drawn
     int storedRows = 0;
-    int skippedRows = 0; // rows whose number gives an index outside the table
-    int stopLine = 0;    // line of the failure (1 = header)
+    std::int64_t skippedRows = 0; // rows that do not fit into the table
+    std::int64_t stopLine = 0;    // line of the failure (1 = header)
     std::string errorText;
 
     bool HasHeader() const {
@@ -85,6 +99,9 @@ struct DataFileContent {
     const std::string& ValueAxisTitle() const { return captions[4]; }
 };
 
+// The content read from a source of bytes.
+DataFileContent ReadDataFile(ByteSource& source, const DataFileReadOptions& options);
+// The same for bytes in memory and for a file.
 DataFileContent ParseDataFile(std::string_view bytes, const DataFileReadOptions& options);
 DataFileContent LoadDataFile(const std::string& path, const DataFileReadOptions& options);
 

@@ -11,13 +11,11 @@
 // texts keep their leading blanks); nothing is quoted or validated.
 
 #include <array>
-#include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
+
+#include "files/replace_file.h"
 
 namespace kantrel {
 
@@ -47,32 +45,9 @@ std::vector<std::string> BuildDataSetLines(const ListCaptions& captions, const T
 // Every line followed by CR LF: the bytes of the file and the clipboard text.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 
-// The system calls of a save, replaceable so that tests can make one fail part-way.
-struct FileCalls {
-    std::function<int(const char* path, int flags, mode_t mode)> open;
-    std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
-    static FileCalls System();
-};
-
-// Writes all bytes, also when the system takes them in parts: 0, or the errno of the
-// failure (ENOSPC for a write that takes nothing).
-int WriteAllBytes(int fd, std::string_view bytes, const FileCalls& calls);
-
-struct SaveResult {
-    bool ok = true;
-    std::string error; // names the file and the cause
-    explicit operator bool() const { return ok; }
-};
-
-// Writes the bytes to a new file beside the target and renames it over the target only
-// when everything was written, so that a failed save leaves an existing file as it was.
-// Where no file can be created in that folder but the target itself is writable, the
-// target is overwritten in place.
-SaveResult SaveFileReplacing(const std::string& path, std::string_view bytes,
-                             const FileCalls& calls = FileCalls::System());
-
-// The save of the data sets: the lines with CR LF into the file at `path`.
+// The save of the data sets: the lines with CR LF into the file at `path`, replacing it
+// whole (replace_file.h).
 SaveResult SaveDataSetLines(const std::string& path, const std::vector<std::string>& lines,
-                            const FileCalls& calls = FileCalls::System());
+                            const FileCalls& calls = fileCalls());
 
 } // namespace kantrel

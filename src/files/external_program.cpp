@@ -1,28 +1,72 @@
 #include "files/external_program.h"
 
 #include <string_view>
+#include <vector>
 
+#include "files/parameter_words.h"
 #include "measure/meas_data.h"
 #include "measure/ports.h"
+#include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "settings/text_encoding.h"
 
 namespace kantrel {
 namespace {
 
+// The parameter line while placeholders are replaced: pieces of the configured line and
+// values put in between, which are never searched again nor split or unquoted.
+struct Piece {
+    std::string text;
+    bool value = false;
+};
+
+// The length of the character at the start of text (one byte for one that is no UTF-8).
+std::size_t CharacterLength(std::string_view text) {
+    const Utf8Sequence s = NextUtf8Sequence(text);
+    return s.kind == Utf8Sequence::Valid ? s.length : 1;
+}
+
 // Replaces the first occurrence of the placeholder and the one character behind it (the
-// blank before the next argument, or whatever stands there) by the value and one blank.
-bool ReplacePlaceholder(std::string& parameters, std::string_view placeholder, const std::string& value) {
-    const std::size_t at = parameters.find(placeholder);
-    if (at == std::string::npos)
-        return false;
-    parameters.replace(at, placeholder.size() + 1, value + " ");
-    return true;
+// blank before the next argument, or whatever stands there) by the value and a blank
+// that separates it from what follows. A quote or backslash behind it stays, since it
+// shapes the words of the line, and then no blank is added. False when the line has no
+// such placeholder.
+bool ReplacePlaceholder(std::vector<Piece>& pieces, std::string_view placeholder, std::string_view value) {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].value)
+            continue;
+        const std::string& text = pieces[i].text;
+        const std::size_t at = text.find(placeholder);
+        if (at == std::string::npos)
+            continue;
+        const std::size_t after = at + placeholder.size();
+        std::size_t removed = 0;
+        bool separator = i + 1 < pieces.size(); // a value follows
+        if (after < text.size()) {
+            const char next = text[after];
+            separator = next != '"' && next != '\'' && next != '\\';
+            removed = separator ? CharacterLength(std::string_view(text).substr(after)) : 0;
+        }
+        Piece before{text.substr(0, at)};
+        Piece rest{(separator ? " " : "") + text.substr(after + removed)};
+        pieces[i] = std::move(before);
+        pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                      {Piece{std::string(TrimBlanks(value)), true}, std::move(rest)});
+        return true;
+    }
+    return false;
 }
 
 } // namespace
 
 std::string ExpandParameters(TMeasData& store, int row) {
-    std::string parameters = settings.extParameter;
+    std::vector<Piece> pieces{{settings.extParameter}};
+    const auto occurs = [&](std::string_view placeholder) {
+        for (const Piece& piece : pieces)
+            if (!piece.value && piece.text.find(placeholder) != std::string::npos)
+                return true;
+        return false;
+    };
     const struct {
         std::string_view placeholder;
         std::string* text;
@@ -31,16 +75,28 @@ std::string ExpandParameters(TMeasData& store, int row) {
                   {"_MinAvr_", &store.minAvrText},
                   {"_MaxAvr_", &store.maxAvrText},
                   {"_Mean_", &store.meanText}};
+    bool replaced = false;
     for (const auto& v : values) {
-        if (parameters.find(v.placeholder) == std::string::npos)
+        if (!occurs(v.placeholder))
             continue;
         // The store keeps the converted text: the live display shows it until the next mean.
         ToSettingSeparator(*v.text);
-        ReplacePlaceholder(parameters, v.placeholder, *v.text);
+        replaced = ReplacePlaceholder(pieces, v.placeholder, *v.text) || replaced;
     }
-    ReplacePlaceholder(parameters, "_Time_", store.GetRowTime(row));
-    ReplacePlaceholder(parameters, "_Date_", store.GetRowDate(row));
-    return parameters;
+    replaced = ReplacePlaceholder(pieces, "_Time_", store.GetRowTime(row)) || replaced;
+    replaced = ReplacePlaceholder(pieces, "_Date_", store.GetRowDate(row)) || replaced;
+    if (!replaced)
+        return settings.extParameter;
+    // The words as the program gets them, written so that the launcher splits them back
+    // unchanged.
+    ParameterWords words;
+    for (const Piece& piece : pieces) {
+        if (piece.value)
+            words.AddValue(piece.text);
+        else
+            words.AddLine(piece.text);
+    }
+    return JoinShellWords(words.Finish());
 }
 
 std::string LaunchErrorMessage(int resultCode, const std::string& program) {

@@ -11,7 +11,11 @@ class TMeasData;
 
 // The parameters from settings.extParameter with the placeholders _Min_, _Max_,
 // _MinAvr_, _MaxAvr_, _Mean_ (the store's texts, converted with ToSettingSeparator in
-// the store itself), _Time_ and _Date_ (of row `row`) replaced.
+// the store itself), _Time_ and _Date_ (of row `row`) replaced; the first occurrence of
+// each, together with the character behind it. Each value, without the blanks around
+// it, becomes part of the word it stands in: it is never split or unquoted, and it never
+// changes how the rest of the line is split (parameter_words.h). The result is the line
+// as the launcher splits it; a line without placeholders comes back unchanged.
 std::string ExpandParameters(TMeasData& store, int row);
 
 // The operator's message for a failed start with that result code; empty when the code

@@ -13,10 +13,6 @@ extern char** environ;
 namespace kantrel {
 namespace {
 
-bool IsSeparator(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 // Collects the program's exit status once it ends, without making anyone wait for it.
 void ReapInBackground(pid_t pid) {
     std::thread([pid] {
@@ -69,40 +65,6 @@ int OpenWithDesktop(const std::string& path) {
 }
 
 } // namespace
-
-std::vector<std::string> SplitShellWords(std::string_view text) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (IsSeparator(c)) {
-            if (inWord)
-                words.push_back(std::move(word));
-            word.clear();
-            inWord = false;
-            continue;
-        }
-        inWord = true;
-        if (c == '\'') {
-            for (++i; i < text.size() && text[i] != '\''; ++i)
-                word += text[i];
-        } else if (c == '"') {
-            for (++i; i < text.size() && text[i] != '"'; ++i) {
-                const bool escapes = text[i] == '\\' && i + 1 < text.size() &&
-                                     std::string_view("\"\\$`").find(text[i + 1]) != std::string_view::npos;
-                word += escapes ? text[++i] : text[i];
-            }
-        } else if (c == '\\' && i + 1 < text.size()) {
-            word += text[++i];
-        } else {
-            word += c;
-        }
-    }
-    if (inWord)
-        words.push_back(std::move(word));
-    return words;
-}
 
 int LaunchResultForErrno(int error) {
     switch (error) {

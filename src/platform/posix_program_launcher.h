@@ -1,14 +1,15 @@
 #pragma once
 
 // Starting a program the way the shell's "open" does: an executable runs with the
-// parameters split into words, any other existing file opens with xdg-open. The
-// program is not waited for; its exit is collected in the background so that it leaves
-// no zombie.
+// parameters split into words (SplitShellWords, parameter_words.h), any other existing
+// file opens with xdg-open. The program is not waited for; its exit is collected in the
+// background so that it leaves no zombie.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "files/parameter_words.h" // SplitShellWords: how the parameters become words
 #include "measure/ports.h"
 
 namespace kantrel {
@@ -18,12 +19,6 @@ public:
     // Returns 42 when started, else the result code for the failure (see ProgramLauncher).
     int Launch(const std::string& program, const std::string& parameters) override;
 };
-
-// The words of a command line as a POSIX shell splits them: blanks, TABs and line ends
-// separate words; single quotes keep everything literally; double quotes keep blanks,
-// with a backslash escaping " \ $ and `; a backslash outside quotes keeps the next
-// character. Nothing is expanded. An unclosed quote runs to the end of the text.
-std::vector<std::string> SplitShellWords(std::string_view text);
 
 // The result code for the errno of a failed start.
 int LaunchResultForErrno(int error);

@@ -4,9 +4,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "settings/text_encoding.h"
 
@@ -16,6 +15,13 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        c = LowerAscii(c);
+    return lower;
+}
 
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
@@ -133,10 +139,8 @@ IniFile IniFile::Parse(std::string_view bytes) {
         if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
             const std::string_view name = line.substr(1, line.size() - 2);
             current = ini.FindSection(name);
-            if (current == nullptr) {
-                ini.sections_.push_back(Section{std::string(name), {}});
-                current = &ini.sections_.back();
-            }
+            if (current == nullptr)
+                current = &ini.AddSection(name);
             continue;
         }
         if (current == nullptr) continue;  // before the first section
@@ -152,37 +156,53 @@ IniFile IniFile::Parse(std::string_view bytes) {
 
 IniFile::LoadResult IniFile::Load(const std::string& path) {
     LoadResult result;
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return result;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return result; // a missing file reads as empty
         result.ok = false;
         result.error = std::strerror(errno);
         return result;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        result.ok = false;
-        result.error = "read error";
-        return result;
+    // A folder opens as well; reading it fails.
+    std::string bytes;
+    char piece[65536];
+    ssize_t got = 0;
+    while ((got = ::read(fd, piece, sizeof piece)) != 0) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break;
+        bytes.append(piece, static_cast<std::size_t>(got));
     }
-    result.file = Parse(bytes.str());
+    if (got < 0) {
+        result.ok = false;
+        result.error = std::strerror(errno);
+    } else {
+        result.file = Parse(bytes);
+    }
+    ::close(fd);
     return result;
 }
 
-bool IniFile::Save(const std::string& path) const { return WriteFileReplacing(path, Serialize()); }
+SaveResult IniFile::Save(const std::string& path) const {
+    return SaveFileReplacing(path, Serialize());
+}
 
 IniFile::Section* IniFile::FindSection(std::string_view name) {
-    for (Section& s : sections_)
-        if (EqualsIgnoreCase(s.name, name)) return &s;
-    return nullptr;
+    const auto found = sectionIndex_.find(LowerAscii(name));
+    return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
-    for (const Section& s : sections_)
-        if (EqualsIgnoreCase(s.name, name)) return &s;
-    return nullptr;
+    const auto found = sectionIndex_.find(LowerAscii(name));
+    return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
+}
+
+IniFile::Section& IniFile::AddSection(std::string_view name) {
+    sectionIndex_.emplace(LowerAscii(name), sections_.size());
+    sections_.push_back(Section{std::string(name), {}});
+    return sections_.back();
 }
 
 bool IniFile::SectionExists(std::string_view section) const { return FindSection(section) != nullptr; }
@@ -210,20 +230,31 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def)
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+bool IniFile::KeyReadsBack(std::string_view key) {
+    return !key.empty() && TrimBlanks(key) == key && key.find_first_of("=\r\n") == std::string_view::npos &&
+           key.front() != '[' && key.front() != ';';
+}
+
+bool IniFile::ValueReadsBack(std::string_view value) {
+    return TrimBlanks(value) == value && value.find_first_of("\r\n") == std::string_view::npos;
+}
+
+bool IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+    if (!KeyReadsBack(key) || !ValueReadsBack(value) ||
+        section.find_first_of("\r\n") != std::string_view::npos)
+        return false;
     Section* s = FindSection(section);
-    if (s == nullptr) {
-        sections_.push_back(Section{std::string(section), {}});
-        s = &sections_.back();
-    }
+    if (s == nullptr)
+        s = &AddSection(section);
     for (Line& line : s->lines) {
         if (line.isEntry && EqualsIgnoreCase(line.key, key)) {
             line.key = std::string(key);
             line.value = std::string(value);
-            return;
+            return true;
         }
     }
     s->lines.push_back(Line{true, std::string(key), std::string(value)});
+    return true;
 }
 
 std::string IniFile::Serialize() const {
@@ -247,28 +278,6 @@ std::string IniFile::Serialize() const {
         return "\xFE\xFF" + Utf8ToUtf16(text, true);
     }
     return text;
-}
-
-bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
-    // Written beside the target and renamed over it, so that a failed write leaves the
-    // old file as it was.
-    const std::string temp = path + ".tmp";
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        std::error_code ec;
-        if (out) std::filesystem::rename(temp, path, ec);
-        if (out && !ec) return true;
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    // No file can be created beside it (a folder without write access): write in place.
-    std::ofstream inPlace(path, std::ios::binary | std::ios::trunc);
-    if (!inPlace) return false;
-    inPlace.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    inPlace.close();
-    return static_cast<bool>(inPlace);
 }
 
 }  // namespace kantrel

@@ -22,6 +22,19 @@ IniFile::LoadResult ReadLanguageFile(const std::string& path) {
     return CustomReader() ? CustomReader()(path) : IniFile::Load(path);
 }
 
+// A self-filling save that fails is told once, not at every caption: again only after a
+// save of that file has worked.
+void SaveSelfFilled(const IniFile& file, const std::string& path) {
+    static std::string failedPath;
+    if (const SaveResult saved = file.Save(path); !saved) {
+        if (failedPath != path)
+            window().ShowMessage(saved.error, kCaptionWarning);
+        failedPath = path;
+    } else if (failedPath == path) {
+        failedPath.clear();
+    }
+}
+
 void ReplaceFirst(std::string& text, std::string_view what, std::string_view by) {
     if (const auto at = text.find(what); at != std::string::npos)
         text.replace(at, what.size(), by);
@@ -69,8 +82,10 @@ std::string Translate(std::string_view text, int index) {
     const std::string section = LanguageSection(index);
     std::string value = loaded.file.ReadString(section, key, kUntranslated);
     if (value == kUntranslated) {
-        loaded.file.Write(section, key, key);
-        loaded.file.Save(*path);
+        // A key that the file could not give back is not added: it would be added again
+        // (or the file rewritten) at every lookup.
+        if (loaded.file.Write(section, key, key))
+            SaveSelfFilled(loaded.file, *path);
         value = key;
     }
     ReplaceFirst(value, kEqualsEscape, "=");
@@ -79,8 +94,9 @@ std::string Translate(std::string_view text, int index) {
 
 bool ReadLanguageChoice() {
     const auto path = LanguageChoicePath();
+    // Without the working directory there is no choice to read: English.
     if (!path)
-        return false;
+        return configInCurrentDir;
     languageIndex = ReadLanguageFile(*path).file.ReadInteger(kConfigSection, kLanguageChoiceKey, 0);
     return true;
 }

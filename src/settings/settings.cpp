@@ -78,8 +78,20 @@ std::optional<std::string> InstallationFolder() {
     return *programFiles + ProductSuffix();
 }
 
+namespace {
+// The file in the working directory; nullopt when that cannot be determined (it has been
+// removed), never a file in the root folder.
+std::optional<std::string> InWorkingDirectory(std::string_view name) {
+    const std::string cwd = systemFolders().CurrentDirectory();
+    if (cwd.empty())
+        return std::nullopt;
+    return cwd + std::string(name);
+}
+} // namespace
+
 std::optional<std::string> SettingsFilePath() {
-    if (configInCurrentDir) return systemFolders().CurrentDirectory() + std::string(kSettingsFileName);
+    if (configInCurrentDir)
+        return InWorkingDirectory(kSettingsFileName);
     auto folder = PerUserFolder();
     if (!folder) return std::nullopt;
     return *folder + std::string(kSettingsFileName);
@@ -92,7 +104,8 @@ std::optional<std::string> LanguageFilePath() {
 }
 
 std::optional<std::string> LanguageChoicePath() {
-    if (configInCurrentDir) return systemFolders().CurrentDirectory() + std::string(kLanguageFileName);
+    if (configInCurrentDir)
+        return InWorkingDirectory(kLanguageFileName);
     return SettingsFilePath();
 }
 
@@ -125,8 +138,10 @@ void ReadSettings(std::string_view localeSeparator) {
     // Started in the installation folder (as the desktop entry does) the settings live
     // in the per-user folder; started anywhere else, in the working directory. Without
     // an installation folder to compare with, the per-user folder is used.
+    // A working directory that cannot be determined is no folder to keep settings in.
     const auto install = InstallationFolder();
-    configInCurrentDir = install && systemFolders().CurrentDirectory() != *install;
+    const std::string cwd = systemFolders().CurrentDirectory();
+    configInCurrentDir = install && !cwd.empty() && cwd != *install;
 
     IniFile ini;
     if (auto path = SettingsFilePath()) ini = IniFile::Load(*path).file;
@@ -165,12 +180,21 @@ using Entry = std::pair<std::string_view, std::string_view>;
 
 StoreResult StoreEntries(const std::optional<std::string>& path, std::string_view section,
                          std::initializer_list<Entry> entries) {
+    if (!path && configInCurrentDir)
+        return {StoreResult::Status::WriteFailed,
+                "The working directory cannot be determined (it may have been removed): nothing was stored."};
     if (!path) return {StoreResult::Status::NoAppData, std::string(kAppDataNotFound)};
     auto loaded = IniFile::Load(*path);
     // A file that exists but cannot be read is not overwritten with a single key.
     if (!loaded.ok) return {StoreResult::Status::WriteFailed, "Cannot read " + *path + ": " + loaded.error};
-    for (const auto& [key, value] : entries) loaded.file.Write(section, key, value);
-    if (!loaded.file.Save(*path)) return {StoreResult::Status::WriteFailed, "Cannot write " + *path};
+    // Nothing is stored when one entry could not be read back as it is.
+    for (const auto& [key, value] : entries)
+        if (!loaded.file.Write(section, key, value))
+            return {StoreResult::Status::WriteFailed,
+                    "The setting " + std::string(key) + " cannot be stored in " + *path + ": its value \"" +
+                        std::string(value) + "\" would not read back as it is."};
+    if (const SaveResult saved = loaded.file.Save(*path); !saved)
+        return {StoreResult::Status::WriteFailed, saved.error};
     return {};
 }
 }  // namespace

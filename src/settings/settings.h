@@ -16,7 +16,7 @@ public:
     virtual ~SystemFolders() = default;
     virtual std::optional<std::string> AppDataFolder() const;       // $XDG_CONFIG_HOME or $HOME/.config
     virtual std::optional<std::string> ProgramFilesFolder() const;  // <exe folder>/../share
-    virtual std::string CurrentDirectory() const;
+    virtual std::string CurrentDirectory() const;                   // empty when it cannot be determined
 };
 SystemFolders& systemFolders();
 void SetSystemFolders(SystemFolders* folders);  // null restores the default

@@ -1,5 +1,6 @@
 #include "settings/text_encoding.h"
 
+#include <algorithm>
 #include <array>
 
 namespace kantrel {
@@ -12,7 +13,66 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-}  // namespace
+void AppendWindows1252(std::string& out, unsigned char c) {
+    if (c < 0x80)
+        out.push_back(static_cast<char>(c));
+    else if (c < 0xA0)
+        AppendUtf8(out, kHighControls[c - 0x80]);
+    else
+        AppendUtf8(out, c);
+}
+
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// The range of the second byte after a lead byte: it rules out overlong forms,
+// surrogates and code points beyond U+10FFFF.
+struct SecondByteRange {
+    unsigned char low, high;
+};
+SecondByteRange SecondByteAfter(unsigned char lead) {
+    switch (lead) {
+    case 0xE0:
+        return {0xA0, 0xBF};
+    case 0xED:
+        return {0x80, 0x9F};
+    case 0xF0:
+        return {0x90, 0xBF};
+    case 0xF4:
+        return {0x80, 0x8F};
+    default:
+        return {0x80, 0xBF};
+    }
+}
+
+// Decodes from the start of data and returns how many bytes it took. Without `final`
+// it stops in front of a sequence that the end of data cuts.
+std::size_t DecodeAvailable(std::string_view data, bool final, std::string& out) {
+    std::size_t i = 0;
+    while (i < data.size()) {
+        const auto ascii = std::find_if(data.begin() + static_cast<std::ptrdiff_t>(i), data.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        const auto run = static_cast<std::size_t>(ascii - data.begin()) - i;
+        out.append(data.substr(i, run));
+        i += run;
+        if (i == data.size())
+            break;
+        const Utf8Sequence s = NextUtf8Sequence(data.substr(i));
+        if (s.kind == Utf8Sequence::Valid) {
+            out.append(data.substr(i, s.length));
+            i += s.length;
+        } else if (s.kind == Utf8Sequence::Truncated && !final) {
+            break;
+        } else {
+            AppendWindows1252(out, static_cast<unsigned char>(data[i]));
+            ++i;
+        }
+    }
+    return i;
+}
+
+} // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -37,7 +97,8 @@ std::u32string Utf8ToCodePoints(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra > 0 && i + static_cast<std::size_t>(extra) >= text.size()) extra = 0;
+        if (extra > 0 && i + static_cast<std::size_t>(extra) >= text.size())
+            extra = 0;
         char32_t cp = extra == 0 ? c : (c & (0x3F >> extra));
         for (int k = 1; k <= extra; ++k)
             cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
@@ -47,55 +108,67 @@ std::u32string Utf8ToCodePoints(std::string_view text) {
     return out;
 }
 
-bool IsValidUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        int extra;
-        char32_t min;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            min = 0x80;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            min = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= bytes.size()) return false;
-        char32_t cp = c & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            const auto cc = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += static_cast<std::size_t>(extra) + 1;
+Utf8Sequence NextUtf8Sequence(std::string_view bytes) {
+    if (bytes.empty())
+        return {Utf8Sequence::Truncated, 0};
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    if (lead < 0x80)
+        return {Utf8Sequence::Valid, 1};
+    std::size_t length = 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4;
+    else
+        return {Utf8Sequence::Invalid, 0};
+    for (std::size_t k = 1; k < length; ++k) {
+        if (k >= bytes.size())
+            return {Utf8Sequence::Truncated, 0};
+        const auto c = static_cast<unsigned char>(bytes[k]);
+        const SecondByteRange range = k == 1 ? SecondByteAfter(lead) : SecondByteRange{0x80, 0xBF};
+        if (!IsContinuation(c) || c < range.low || c > range.high)
+            return {Utf8Sequence::Invalid, 0};
     }
-    return true;
+    return {Utf8Sequence::Valid, length};
+}
+
+void TextDecoder::Decode(std::string_view bytes, std::string& out) {
+    if (!pending_.empty()) {
+        // The cut sequence and enough of the new bytes to finish it.
+        const std::size_t added = std::min<std::size_t>(bytes.size(), 4);
+        const std::string joined = pending_ + std::string(bytes.substr(0, added));
+        const std::size_t used = DecodeAvailable(joined, false, out);
+        if (used < pending_.size()) {
+            pending_ = joined.substr(used);
+            return;
+        }
+        bytes.remove_prefix(used - pending_.size());
+        pending_.clear();
+    }
+    const std::size_t used = DecodeAvailable(bytes, false, out);
+    pending_ = std::string(bytes.substr(used));
+}
+
+void TextDecoder::Finish(std::string& out) {
+    DecodeAvailable(pending_, true, out);
+    pending_.clear();
+}
+
+std::string DecodeTextFile(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    DecodeAvailable(bytes, true, out);
+    return out;
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
     std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) out.push_back(ch);
-        else if (c < 0xA0) AppendUtf8(out, kHighControls[c - 0x80]);
-        else AppendUtf8(out, c);
-    }
+    out.reserve(bytes.size());
+    for (const char c : bytes)
+        AppendWindows1252(out, static_cast<unsigned char>(c));
     return out;
 }
 
-std::string DecodeTextFile(std::string_view bytes) {
-    if (IsValidUtf8(bytes)) return std::string(bytes);
-    return Windows1252ToUtf8(bytes);
-}
-
-}  // namespace kantrel
+} // namespace kantrel

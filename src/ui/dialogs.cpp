@@ -46,7 +46,10 @@ QString Dialogs::OpenFileName(const QString& title, const QString& directory, co
 }
 
 QString Dialogs::SaveFileName(const QString& title, const QString& directory, const QString& filter) {
-    return QFileDialog::getSaveFileName(Owner(), title, directory, filter);
+    // The chosen file is replaced without a further question: the automatic save after a
+    // lost connection must not wait for one either.
+    return QFileDialog::getSaveFileName(Owner(), title, directory, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 Dialogs& dialogs() {

@@ -4,6 +4,8 @@
 // start-up sequence, the live refresh, the list, the chart and the recording controls.
 // The member functions are spread over form_*.cpp by job.
 
+#include <QList>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 #include <array>
@@ -219,6 +221,9 @@ private:
     // Geometry of the anchored controls at the design client size 800 x 562.
     QRect chartDesign_;
     QRect modeGroupDesign_;
+    // The window's controls in the order of their creation: children() changes its order
+    // when a control is lowered beneath the others.
+    QList<QPointer<QObject>> components_;
 };
 
 template <typename F> void TForm1::Safely(F&& handler) {

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -53,6 +54,20 @@ QString Translated(std::string_view text) {
 template <typename T> T* Exactly(QObject* object) {
     return object->metaObject() == &T::staticMetaObject ? static_cast<T*>(object) : nullptr;
 }
+
+// The wait cursor while a file is read and shown: a large file takes seconds, and the
+// window cannot repaint until the load is done.
+class BusyCursor {
+public:
+    BusyCursor() {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        // The cursor and the status line show now, before the window is occupied.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 // Captions, list lines, table rows and chart points of a file that had a header.
 void ShowLoadedContent(TForm1& form, const DataFileContent& content) {
@@ -114,19 +129,22 @@ void TForm1::loadFromFileClick() {
         SetStatusText(QString());
         return;
     }
-    // The previous data sets go before the file is opened, also when it cannot be read.
-    ClrAllClick();
-    if (measData)
-        measData->ClearDataList();
+    DataFileContent content;
+    {
+        const BusyCursor busy;
+        // The previous data sets go before the file is opened, also when it cannot be read.
+        ClrAllClick();
+        if (measData)
+            measData->ClearDataList();
 
-    DataFileReadOptions options;
-    options.graficMode = settings.graficMode;
-    for (int slot = 0; slot < kSeriesSlots; ++slot)
-        options.seriesChecked[static_cast<std::size_t>(slot)] = IsSeriesChecked(slot);
-    const DataFileContent content = LoadDataFile(Std(path), options);
-
-    if (content.HasHeader())
-        ShowLoadedContent(*this, content);
+        DataFileReadOptions options;
+        options.graficMode = settings.graficMode;
+        for (int slot = 0; slot < kSeriesSlots; ++slot)
+            options.seriesChecked[static_cast<std::size_t>(slot)] = IsSeriesChecked(slot);
+        content = LoadDataFile(Std(path), options);
+        if (content.HasHeader())
+            ShowLoadedContent(*this, content);
+    }
     for (const LoadMessage& message : LoadMessages(content))
         ShowMessageBox(message.text, message.caption);
     SetStatusText(QString());
@@ -180,9 +198,10 @@ bool TForm1::FillLanguageList() {
 }
 
 void TForm1::TranslateComponents() {
-    const QObjectList& components = children();
-    for (auto it = components.crbegin(); it != components.crend(); ++it) {
-        QObject* component = *it;
+    for (auto it = components_.crbegin(); it != components_.crend(); ++it) {
+        QObject* component = it->data();
+        if (component == nullptr)
+            continue;
         if (QLabel* label = Exactly<QLabel>(component)) {
             // An image label keeps its picture: setting a text would replace it.
             if (label->pixmap().isNull())

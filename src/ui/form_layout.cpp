@@ -122,6 +122,8 @@ void TForm1::CreateControls() {
     CreateSeriesControls();
     CreateChartAndModeGroup();
 
+    for (QObject* component : children())
+        components_.append(component);
     // Labels and images are drawn beneath the other controls.
     for (QLabel* label : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
         label->lower();

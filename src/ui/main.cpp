@@ -11,6 +11,7 @@
 #include "device/connection.h"
 #include "device/unit_usb.h"
 #include "files/flight_recorder.h"
+#include "files/replace_file.h"
 #include "measure/ports.h"
 #include "platform/posix_program_launcher.h"
 #include "platform/posix_regional_settings.h"
@@ -109,8 +110,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // A file-size limit makes writes fail (and be reported) instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    // A save beyond a file size limit reports "File too large" instead of ending the program.
+    kantrel::IgnoreFileSizeLimitSignal();
     KantrelApplication app(argc, argv);
     KantrelApplication::setApplicationName(QStringLiteral("Kantrel USB"));
     KantrelApplication::setWindowIcon(QIcon(QStringLiteral(":/kantrel/icon.png")));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <fmt/format.h>
 
 #include "files/data_file_reader.h"
@@ -206,12 +208,160 @@ TEST_P(DataFileReaderTest, RowsBeyondTheTableAreSkippedAndCounted) {
     EXPECT_EQ(store.GetRowMean(kDataListSize - 1), fmt::format("{}", kDataListSize));
 }
 
+// What a text editor may add or mix into a file: a byte-order mark, a NUL byte, one line
+// in Windows-1252 among UTF-8 lines.
+TEST_P(DataFileReaderTest, EditedFilesReadAsTheirBytesSay) {
+    const std::string rows = FileWithRows(1, 2);
+    std::string withNul = rows;
+    withNul.replace(withNul.find("000"), 3,
+                    std::string("0\0"
+                                "00",
+                                4));
+    std::string mixed = rows;
+    mixed.replace(mixed.find("[Value] = N"), 11, "[Value] = \xC2\xB5m");
+    mixed.replace(mixed.find("[Min] = N"), 9, "[Min] = \xB5m");
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string caption4, caption5, ms, mean;
+    } cases[] = {
+        {"byte-order mark", "\xEF\xBB\xBF" + rows, "[Value]=N", "[Min]=N", "000", "1"},
+        {"NUL inside a word", withNul, "[Value]=N", "[Min]=N",
+         std::string("0\0"
+                     "00",
+                     4),
+         "1"},
+        {"UTF-8 with one Windows byte", mixed, "[Value]=\u00b5m", "[Min]=\u00b5m", "000", "1"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const DataFileContent c = ParseDataFile(k.bytes, options);
+        EXPECT_EQ(c.stop, DataFileStop::EndOfFile);
+        EXPECT_EQ(c.storedRows, 2);
+        EXPECT_EQ(c.captions[4], k.caption4);
+        EXPECT_EQ(c.captions[5], k.caption5);
+        ASSERT_FALSE(c.rows.empty());
+        ASSERT_EQ(c.rows[0].subItems.size(), 8u);
+        EXPECT_EQ(c.rows[0].subItems[2], k.ms);
+        EXPECT_EQ(c.rows[0].subItems[3], k.mean);
+    }
+}
+
 TEST_P(DataFileReaderTest, RowNumberedBelowTheFirstIsSkipped) {
     const std::string text = FileWithRows(3, 1) + "1\t09.12.2025\t12:00:01\t000\t 1\t 1\t 2\t 3\t 4\r\n";
     const DataFileContent c = ParseDataFile(text, options);
     EXPECT_EQ(c.storedRows, 1);
     EXPECT_EQ(c.skippedRows, 1);
     EXPECT_EQ(NumberTexts(c), (std::vector<std::string>{"3", ""}));
+}
+
+// Numbers beyond the 32-bit range are integers all the same: their rows lie outside the
+// table, and the first of them does not become the base.
+TEST_P(DataFileReaderTest, RowNumbersBeyondThirtyTwoBitsAreOutsideTheTable) {
+    const std::string row = "\t09.12.2025\t12:00:01\t000\t 1\t 1\t 2\t 3\t 4\r\n";
+    std::string text = FileWithRows(1, 0);
+    for (const char* number :
+         {"4294967297", "5", "2147483648", "6", "99999999999", "-2147483649", "99999999999999999999", "7"})
+        text += number + row;
+    const DataFileContent c = ParseDataFile(text, options);
+    EXPECT_EQ(c.stop, DataFileStop::EndOfFile);
+    EXPECT_EQ(NumberTexts(c), (std::vector<std::string>{"5", "6", "7", ""}));
+    EXPECT_EQ(Indices(c), (std::vector<int>{0, 1, 2, -1}));
+    EXPECT_EQ(c.skippedRows, 5);
+    const auto messages = LoadMessages(c);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, kCaptionWarning);
+    EXPECT_NE(messages[0].text.find("5 rows were not loaded"), std::string::npos) << messages[0].text;
+}
+
+// However the rows are numbered, no more rows are kept than the table holds.
+TEST_P(DataFileReaderTest, RowsWithTheSameNumberFillTheTableAtMost) {
+    std::string text = FileWithRows(1, 0);
+    for (int i = 0; i < kDataListSize + 3; ++i)
+        text += "1\t09.12.2025\t12:00:01\t000\t 1\t 1\t 2\t 3\t 4\r\n";
+    const DataFileContent c = ParseDataFile(text, options);
+    EXPECT_EQ(c.stop, DataFileStop::EndOfFile);
+    EXPECT_EQ(c.storedRows, kDataListSize);
+    EXPECT_EQ(c.skippedRows, 3);
+    EXPECT_EQ(c.rows.size(), static_cast<std::size_t>(kDataListSize) + 1);
+    EXPECT_EQ(c.points.size(), 5u * kDataListSize);
+}
+
+TEST_P(DataFileReaderTest, OverlongWordEndsTheRows) {
+    const std::string longValue(kMaxWordChars + 1, '7');
+    const std::string text =
+        FileWithRows(1, 1) + "2\t09.12.2025\t12:00:01\t000\t " + longValue + "\t 1\t 2\t 3\t 4\r\n";
+    const DataFileContent c = ParseDataFile(text, options);
+    EXPECT_EQ(c.stop, DataFileStop::FieldTooLong);
+    EXPECT_EQ(c.storedRows, 1);
+    EXPECT_EQ(c.stopLine, 3);
+    const auto messages = LoadMessages(c);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, kCaptionWarning);
+    EXPECT_NE(messages[0].text.find("line 3"), std::string::npos) << messages[0].text;
+    // A word of the limit's length is read.
+    const DataFileContent fits = ParseDataFile(
+        FileWithRows(1, 0) + "1\t09.12.2025\t12:00:01\t000\t1\t1\t2\t3\t" + longValue.substr(1) + "\r\n",
+        options);
+    EXPECT_EQ(fits.stop, DataFileStop::EndOfFile);
+    EXPECT_EQ(fits.storedRows, 1);
+}
+
+// Bytes made on demand, as a file of any size would deliver them, counting what was read.
+class GeneratedSource : public ByteSource {
+public:
+    GeneratedSource(std::string start, std::string repeated, std::uint64_t size, std::uint64_t failAt = 0)
+        : start_(std::move(start)), repeated_(std::move(repeated)), size_(size), failAt_(failAt) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        if (failAt_ != 0 && delivered_ >= failAt_) {
+            error_ = EIO;
+            return 0;
+        }
+        std::size_t n = 0;
+        for (; n < size && delivered_ < size_; ++n, ++delivered_)
+            buffer[n] = delivered_ < start_.size()
+                            ? start_[delivered_]
+                            : repeated_[(delivered_ - start_.size()) % repeated_.size()];
+        return n;
+    }
+    std::uint64_t delivered_ = 0;
+
+private:
+    std::string start_, repeated_;
+    std::uint64_t size_, failAt_;
+};
+
+TEST_P(DataFileReaderTest, FileOfAnotherKindIsRecognisedByItsFirstWord) {
+    struct Case {
+        const char* name;
+        std::string start;
+    } cases[] = {{"other word", "Date\tTime\r\n"}, {"no whitespace at all", "xxxx"}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        GeneratedSource gigabyte(k.start, "x", std::uint64_t{1} << 30);
+        const DataFileContent c = ReadDataFile(gigabyte, options);
+        EXPECT_EQ(c.stop, DataFileStop::UnknownFormat);
+        EXPECT_LT(gigabyte.delivered_, std::uint64_t{1} << 20);
+    }
+}
+
+TEST_P(DataFileReaderTest, ReadFailurePartWayKeepsTheRowsBeforeIt) {
+    const std::string header = FileWithRows(1, 0);
+    const std::string row = "1\t09.12.2025\t12:00:01\t000\t 1\t 1\t 2\t 3\t 4\r\n";
+    GeneratedSource failing(header, row, std::uint64_t{1} << 30, header.size() + 100 * row.size());
+    std::vector<std::uint64_t> progress;
+    options.progress = [&](std::uint64_t bytes) { progress.push_back(bytes); };
+    const DataFileContent c = ReadDataFile(failing, options);
+    EXPECT_EQ(c.stop, DataFileStop::ReadError);
+    EXPECT_GE(c.storedRows, 100);
+    EXPECT_TRUE(c.HasHeader());
+    const auto messages = LoadMessages(c);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, kCaptionWarning);
+    EXPECT_NE(messages[0].text.find("Input/output error"), std::string::npos) << messages[0].text;
+    ASSERT_FALSE(progress.empty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), failing.delivered_);
 }
 
 TEST_P(DataFileReaderTest, RowNumberThatIsNoIntegerStopsTheLoad) {

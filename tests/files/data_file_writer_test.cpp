@@ -196,10 +196,18 @@ TEST_F(SaveFailureTest, MissingFolderIsReportedWithTheFile) {
 }
 
 TEST_F(SaveFailureTest, WriteProtectedFileIsNotReplaced) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-    ExpectErrorNamesFileAndCause(SaveDataSetLines(path, lines), "Permission denied");
+    // Root may write any file: the permission check answers as it does for other users.
+    FileCalls calls = FileCalls::System();
+    calls.access = [](const char* name, int mode) {
+        struct stat info {};
+        if ((mode & W_OK) != 0 && ::stat(name, &info) == 0 && (info.st_mode & 0222) == 0) {
+            errno = EACCES;
+            return -1;
+        }
+        return ::access(name, mode);
+    };
+    ExpectErrorNamesFileAndCause(SaveDataSetLines(path, lines, calls), "Permission denied");
     ExpectOldFileIntact();
 }
 
@@ -227,6 +235,25 @@ TEST_F(SaveFailureTest, FolderWithoutRoomForATemporaryFileIsWrittenInPlace) {
     EXPECT_EQ(ReadFileBytes(path), JoinLinesCrLf(lines));
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1], path);
+}
+
+// A name as long as the file system allows still saves: the temporary file beside it
+// must not need a longer one.
+TEST_F(SaveFailureTest, LongestFileNamesStillSave) {
+    const std::string umlaut = "\xC3\xBC";
+    for (const std::string& name : {std::string(241, 'n'), std::string(248, 'n'), std::string(255, 'n'),
+                                    std::string(253, 'n') + umlaut, std::string(252, 'n') + umlaut + "x"}) {
+        SCOPED_TRACE(name.size());
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        const std::string longPath = dir + "/" + name;
+        ASSERT_TRUE(SaveDataSetLines(longPath, lines));
+        WriteFileBytes(longPath, oldContent);
+        const SaveResult replaced = SaveDataSetLines(longPath, lines);
+        EXPECT_TRUE(replaced) << replaced.error;
+        EXPECT_EQ(ReadFileBytes(longPath), JoinLinesCrLf(lines));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    }
 }
 
 TEST_F(SaveFailureTest, SymbolicLinkKeepsPointingAtTheSavedFile) {

@@ -15,10 +15,13 @@ namespace fs = std::filesystem;
 
 class SpreadsheetTest : public testing::Test {
 protected:
-    // A PATH of two folders of our own, so that the machine's programs do not count.
+    // A PATH of two empty folders of our own, so that neither the machine's programs nor
+    // those of an earlier test count.
     void SetUp() override {
-        for (const std::string& folder : {first, second})
+        for (const std::string& folder : {first, second}) {
+            fs::remove_all(folder);
             fs::create_directories(folder);
+        }
         setenv("PATH", (first + ":" + second).c_str(), 1);
     }
     void Install(const std::string& folder, const std::string& name, bool executable = true) {
@@ -43,8 +46,6 @@ TEST_F(SpreadsheetTest, FirstCandidateFoundOnPathIsStarted) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.program);
-        fs::remove_all(first);
-        fs::remove_all(second);
         SetUp();
         for (const auto& [folder, name] : k.installed)
             Install(folder == 0 ? first : second, name);

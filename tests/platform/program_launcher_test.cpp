@@ -10,7 +10,10 @@
 #include <unistd.h>
 
 #include "files/external_program.h"
+#include "files/parameter_words.h"
+#include "measure/meas_data.h"
 #include "platform/posix_program_launcher.h"
+#include "settings/settings.h"
 #include "support/fake_ports.h"
 #include "support/test_environment.h"
 
@@ -20,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::IsolatedEnvironment;
 
-TEST(SplitShellWordsTest, WordsAsTheShellSplitsThem) {
+TEST(SplitShellWordsTest, WordsOfAParameterLine) {
     struct Case {
         const char* text;
         std::vector<std::string> words;
@@ -33,14 +36,38 @@ TEST(SplitShellWordsTest, WordsAsTheShellSplitsThem) {
         {"pre'fix 'post", {"prefix post"}},
         {"'' \"\"", {"", ""}},
         {"'a \"b\" c'", {"a \"b\" c"}},
-        {"\"say \\\"hi\\\" \\\\ \\$HOME \\x\"", {"say \"hi\" \\ $HOME \\x"}},
-        {"back\\ slash \\'q", {"back slash", "'q"}},
+        {"\"it's\"", {"it's"}},
         {"$HOME *.txt ~", {"$HOME", "*.txt", "~"}}, // nothing is expanded
         {"'open to the end", {"open to the end"}},
+        // Backslashes are characters, as on Windows command lines, except in front of a
+        // double quote: 2n of them there give n and a quote, 2n+1 give n and a '"'.
+        {"C:\\data\\x.csv \\\\server\\share", {"C:\\data\\x.csv", "\\\\server\\share"}},
+        {"\"C:\\Program Files\\x\"", {"C:\\Program Files\\x"}},
+        {"say \\\"hi\\\"", {"say", "\"hi\""}},
+        {"\"a\\\\\" b", {"a\\", "b"}},
+        {"\"a\\\\\\\" b\"", {"a\\\" b"}},
+        {"back\\ slash", {"back\\", "slash"}},
+        {"'a\\' b", {"a\\", "b"}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.text);
         EXPECT_EQ(SplitShellWords(k.text), k.words);
+    }
+}
+
+// Any word, written with QuoteShellWord, comes back from SplitShellWords as it was.
+TEST(SplitShellWordsTest, QuotedWordsComeBackUnchanged) {
+    const std::vector<std::string> words = {"plain",  "",           " ",           "two words",
+                                            "it's",   "say \"hi\"", "C:\\dir\\",   "a\\\"b",
+                                            "'\"'\"", "tab\there",  "line\nend",   "$HOME",
+                                            "\\\\",   "-2.0",       "02:03:04 PM", "\xC3\xBC\xE2\x82\xAC"};
+    std::string line;
+    for (const std::string& word : words)
+        line += QuoteShellWord(word) + " ";
+    EXPECT_EQ(SplitShellWords(line), words);
+    for (const std::string& word : words) {
+        SCOPED_TRACE(word);
+        EXPECT_EQ(SplitShellWords(QuoteShellWord(word)), std::vector<std::string>{word});
     }
 }
 
@@ -99,9 +126,11 @@ protected:
         chmod(path.c_str(), mode);
     }
 
+    // A folder per test: a record file left by an earlier test in the same process must
+    // not stand for this test's.
     test::PortsScope scope;
     PosixProgramLauncher launcher;
-    std::string root = IsolatedEnvironment::Root();
+    std::string root = test::TestFolder();
 };
 
 TEST_F(ProgramLauncherTest, StartsTheProgramWithTheParametersSplitIntoWords) {
@@ -115,6 +144,22 @@ TEST_F(ProgramLauncherTest, StartsTheProgramWithTheParametersSplitIntoWords) {
     while (ZombieChildren() > 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(ZombieChildren(), 0);
+}
+
+// The configured line with its placeholders, as the started program receives it.
+TEST_F(ProgramLauncherTest, ExpandedParametersReachTheProgramAsConfigured) {
+    ASSERT_TRUE(fs::exists(Helper())) << Helper();
+    const std::string record = root + "/args";
+    setenv("KANTREL_RECORD_ARGS_FILE", record.c_str(), 1);
+    settings.DecimalSeparator = ".";
+    settings.extParameter = "\"C:\\data\\run 1\" --mean=_Mean_ \"_Time_\" _Date_;x 'it''s'";
+    TMeasData store(10);
+    store.meanText = " 1,5";
+    store.SetRowTime(0, "02:03:04 PM");
+    store.SetRowDate(0, "12/09/2025");
+    EXPECT_EQ(launcher.Launch(Helper(), ExpandParameters(store, 0)), kLaunchStarted);
+    EXPECT_EQ(WaitForRecord(record), (std::vector<std::string>{"C:\\data\\run 1", "--mean=1.5", "02:03:04 PM",
+                                                               "12/09/2025", "x", "its"}));
 }
 
 TEST_F(ProgramLauncherTest, ProgramIsFoundOnThePath) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "settings/ini_file.h"
@@ -35,6 +36,24 @@ TEST(IniFile, ReadsEntriesAsTheFormatDefines) {
     EXPECT_FALSE(ini.Read("Config", "; comment").has_value());
     EXPECT_FALSE(ini.Read("Config", "ignored").has_value());
     EXPECT_FALSE(ini.SectionExists("Other"));
+}
+
+TEST(IniFile, SectionsOfTheSameNameInAnyCaseAreOne) {
+    std::string text;
+    for (int n = 0; n < 1000; ++n)
+        text += "[S" + std::to_string(n) + "]\nk=" + std::to_string(n) + "\n";
+    text += "[s7]\nlater=1\n[CONFIG]\na=1\n[Config]\nb=2\n";
+    IniFile ini = IniFile::Parse(text);
+    EXPECT_EQ(ini.ReadInteger("s999", "k", -1), 999);
+    EXPECT_EQ(ini.ReadInteger("S7", "later", 0), 1);
+    EXPECT_EQ(ini.ReadInteger("config", "b", 0), 2);
+    ini.Write("conFIG", "c", "3");
+    ini.Write("New", "d", "4");
+    const std::string written = ini.Serialize();
+    EXPECT_NE(written.find("[CONFIG]\na=1\nb=2\nc=3\n"), std::string::npos);
+    EXPECT_EQ(written.find("[Config]"), std::string::npos);
+    EXPECT_TRUE(written.ends_with("[New]\nd=4\n"));
+    EXPECT_EQ(IniFile::Parse(written).ReadInteger("NEW", "d", 0), 4);
 }
 
 TEST(IniFile, BooleansAreIntegers) {
@@ -107,6 +126,16 @@ TEST(IniFile, WindowsTextIsReadAsWindows1252AndWrittenAsUtf8) {
     EXPECT_EQ(ini.Serialize(), "[LANGUAGE1]\nLanguage=Fran\xC3\xA7" "ais\nUnit=\xC2\xB5m\nx=y\n");
 }
 
+// A UTF-8 language file with one line pasted from a Windows editor: only that line's
+// bytes are read as Windows-1252, and a rewrite keeps the other lines as they were.
+TEST(IniFile, OneWindowsLineLeavesTheUtf8LinesAlone) {
+    IniFile ini = IniFile::Parse("[LANGUAGE1]\nLanguage=Deutsch\n\xC3\x9C" "ber=\xC3\x9C" "ber\nUnit=\xB5m\n");
+    EXPECT_EQ(ini.ReadString("LANGUAGE1", "\xC3\x9C" "ber", ""), "\xC3\x9C" "ber");
+    EXPECT_EQ(ini.ReadString("LANGUAGE1", "Unit", ""), "\xC2\xB5m");
+    ini.Write("LANGUAGE1", "x", "y");
+    EXPECT_EQ(ini.Serialize(), "[LANGUAGE1]\nLanguage=Deutsch\n\xC3\x9C" "ber=\xC3\x9C" "ber\nUnit=\xC2\xB5m\nx=y\n");
+}
+
 TEST(IniFile, BadInputLoadsWithoutHarm) {
     std::string binary;
     for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 37) & 0xFF));
@@ -120,6 +149,43 @@ TEST(IniFile, BadInputLoadsWithoutHarm) {
         EXPECT_EQ(IniFile::Parse(ini.Serialize()).ReadInteger("Config", "SampleRate", 6), 1);
     }
     EXPECT_EQ(IniFile::Parse(hugeLine).ReadInteger("Config", "x", 0), 1);
+}
+
+// What is written reads back as written, or is not written at all.
+TEST(IniFile, EntriesThatWouldNotReadBackAreNotWritten) {
+    struct Case {
+        std::string section, key, value;
+        bool written;
+    } cases[] = {
+        {"C", "a b", "x y", true}, {"C", "k", "", true},
+        {"C", "", "v", false},     {"C", "[x]", "v", false},
+        {"C", "[x", "v", false},   {"C", ";k", "v", false},
+        {"C", "a=b", "v", false},  {"C", " k", "v", false},
+        {"C", "k\t", "v", false},  {"C", "a\nb", "v", false},
+        {"C", "k", "a\nb", false}, {"C", "k", "a\r[Other]", false},
+        {"C", "k", " v", false},   {"C", "k", std::string("v\0", 2), false},
+        {"A\nB", "k", "v", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key + "=" + c.value);
+        IniFile ini = IniFile::Parse("[C]\nold=1\n");
+        const std::string before = ini.Serialize();
+        EXPECT_EQ(ini.Write(c.section, c.key, c.value), c.written);
+        if (c.written) {
+            EXPECT_EQ(IniFile::Parse(ini.Serialize()).Read(c.section, c.key), c.value);
+        } else {
+            EXPECT_EQ(ini.Serialize(), before);
+        }
+    }
+}
+
+// A file that exists but cannot be read is not taken for an empty one.
+TEST(IniFile, FolderAtThePathIsUnreadable) {
+    const std::string path = test::IsolatedEnvironment::Root() + "/work/folder.ini";
+    std::filesystem::create_directories(path);
+    const auto loaded = IniFile::Load(path);
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_FALSE(loaded.error.empty());
 }
 
 TEST(IniFile, MissingFileReadsAsEmptyAndSaveCreatesIt) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
+
+#include "files/file_calls.h"
 
 #include "settings/ini_file.h"
 #include "settings/language.h"
@@ -21,7 +25,15 @@ public:
 
 class LanguageTest : public testing::Test {
 protected:
-    void SetUp() override { fs::create_directories(*PerUserFolder()); }
+    // Each test starts without the files and choices of the tests before it, also when
+    // one process runs them all.
+    void SetUp() override {
+        fs::remove_all(*PerUserFolder());
+        fs::remove(fs::current_path() / "731config.lng");
+        fs::create_directories(*PerUserFolder());
+        configInCurrentDir = false;
+        languageIndex = 0;
+    }
     void TearDown() override {
         SetLanguageFileReader({});
         SetSystemFolders(nullptr);
@@ -77,7 +89,7 @@ TEST_F(LanguageTest, LookupKeysAndTranslations) {
         {"Value=#", "Value", "Value", "Value", "Value"}, // "#" counts as missing
         {"", "a=b", "a=b", "a.eq.b", "a.eq.b"},
         {"a.eq.b=x.eq.y", "a=b", "x=y", "a.eq.b", "x.eq.y"},
-        {"", "a=b=c", "a=b=c", "a.eq.b", "c=a.eq.b=c"}, // only the first "=" is escaped
+        {"a.eq.b=c=x", "a=b=c", "a=b=c", "a.eq.b", "c=x"}, // only the first "=" is escaped
         {"Value=Wert", "  Value ", "  Wert ", "Value", "Wert"},
         {"", "  Min. ", "  Min. ", "Min.", "Min."},
     };
@@ -89,6 +101,64 @@ TEST_F(LanguageTest, LookupKeysAndTranslations) {
     }
 }
 
+// A text whose key could not be read back from the file (the format would take it for a
+// section, a comment, a second "=" or two lines) is translated as missing, and the file is
+// never written: writing it would add another copy, or rewrite the file, at every lookup.
+TEST_F(LanguageTest, KeysThatCannotBeReadBackAreNeverWritten) {
+    const std::string file = "[LANGUAGE1]\nLanguage=Deutsch\nValue=Wert\n";
+    for (const char* text : {"[x]", " [x", ";x", "; Value", "a=b=c", "a\nb", "a\rb", "[LANGUAGE1]"}) {
+        SCOPED_TRACE(text);
+        WriteLanguageFile(file);
+        struct stat before {};
+        ASSERT_EQ(stat(LanguageFile().c_str(), &before), 0);
+        for (int call = 0; call < 2; ++call)
+            EXPECT_EQ(Translate(text, 1), text);
+        struct stat after {};
+        ASSERT_EQ(stat(LanguageFile().c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+        EXPECT_EQ(test::ReadFileBytes(LanguageFile()), file);
+    }
+    EXPECT_TRUE(scope.window.Messages().empty());
+}
+
+// A folder where the language file should be: the file exists but cannot be read.
+TEST_F(LanguageTest, LanguageFileThatIsAFolderWarnsAndGivesNothing) {
+    fs::create_directory(LanguageFile());
+    EXPECT_EQ(Translate("&SAVE", 1), "");
+    EXPECT_EQ(scope.window.Messages(), (std::vector<Message>{{"Error Language File", "WARNING"}}));
+    EXPECT_EQ(ReadLanguageList().status, LanguageList::Status::Unreadable);
+    EXPECT_TRUE(fs::is_directory(LanguageFile()));
+    EXPECT_TRUE(fs::is_empty(LanguageFile()));
+}
+
+// A full disk during start-up is told once, not at every caption, and again once a save
+// has worked in between.
+TEST_F(LanguageTest, FailedSelfFillingSaveIsToldOnce) {
+    WriteLanguageFile("[LANGUAGE1]\nLanguage=Deutsch\n");
+    FileCalls full = FileCalls::System();
+    full.write = [](int, const void*, std::size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+    };
+    SetFileCalls(&full);
+    EXPECT_EQ(Translate("&SAVE", 1), "&SAVE");
+    EXPECT_EQ(Translate("&LOAD", 1), "&LOAD");
+    SetFileCalls(nullptr);
+    EXPECT_EQ(Translate("&ZOOM ALL", 1), "&ZOOM ALL");
+    SetFileCalls(&full);
+    EXPECT_EQ(Translate("Z&ero", 1), "Z&ero");
+    SetFileCalls(nullptr);
+    const auto messages = scope.window.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    for (const Message& m : messages) {
+        EXPECT_EQ(m.caption, "WARNING");
+        EXPECT_NE(m.text.find(LanguageFile()), std::string::npos) << m.text;
+        EXPECT_NE(m.text.find("No space left on device"), std::string::npos) << m.text;
+    }
+    EXPECT_EQ(ReadBack().Read("LANGUAGE1", "&ZOOM ALL"), "&ZOOM ALL");
+    EXPECT_FALSE(ReadBack().Read("LANGUAGE1", "Z&ero").has_value());
+}
+
 TEST_F(LanguageTest, ApplicationTitleAndBlankTextsAreNotLookedUp) {
     EXPECT_EQ(Translate("Kantrel USB", 1), "Kantrel USB");
     EXPECT_EQ(Translate("   ", 1), "");
@@ -96,7 +166,9 @@ TEST_F(LanguageTest, ApplicationTitleAndBlankTextsAreNotLookedUp) {
 }
 
 TEST_F(LanguageTest, AbsentFileIsCreatedByTheFirstLookup) {
+    ASSERT_FALSE(fs::exists(LanguageFile()));
     EXPECT_EQ(Translate("Numbers", 2), "Numbers");
+    ASSERT_TRUE(fs::exists(LanguageFile()));
     EXPECT_EQ(ReadBack().Read("LANGUAGE2", "Numbers"), "Numbers");
     EXPECT_TRUE(scope.window.Messages().empty());
 }

@@ -106,6 +106,51 @@ TEST_F(SettingsTest, NoInstallationFolderMeansPerUserMode) {
     EXPECT_EQ(*LanguageChoicePath(), PerUser("731config.ini"));
 }
 
+// Without a working directory there is no folder "" to put the settings in: they stay in
+// the per-user folder, or are not stored, but never go to "/731config.ini".
+TEST_F(SettingsTest, UnknownWorkingDirectoryIsNoFolder) {
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    folders.cwd.clear();
+    ReadSettings(",");
+    EXPECT_FALSE(configInCurrentDir);
+    EXPECT_EQ(SettingsFilePath(), PerUser("731config.ini"));
+    EXPECT_EQ(LanguageChoicePath(), PerUser("731config.ini"));
+
+    // Started in another folder, which then goes away.
+    folders.cwd = folders.root + "/work";
+    ReadSettings(",");
+    ASSERT_TRUE(configInCurrentDir);
+    folders.cwd.clear();
+    EXPECT_EQ(SettingsFilePath(), std::nullopt);
+    EXPECT_EQ(LanguageChoicePath(), std::nullopt);
+    const StoreResult stored = StoreSetting("graficMode", "1");
+    EXPECT_EQ(stored.status, StoreResult::Status::WriteFailed);
+    EXPECT_NE(stored.error.find("working directory"), std::string::npos) << stored.error;
+}
+
+// The working directory of the process, removed while the program runs.
+TEST(SystemFoldersTest, RemovedWorkingDirectoryIsUnknown) {
+    const fs::path before = fs::current_path();
+    const fs::path gone = fs::path(test::IsolatedEnvironment::Root()) / "gone";
+    fs::create_directory(gone);
+    fs::current_path(gone);
+    fs::remove(gone);
+    const std::string cwd = systemFolders().CurrentDirectory();
+    fs::current_path(before);
+    EXPECT_EQ(cwd, "");
+}
+
+// A value the file could not give back as it was is refused, and said so, not reported
+// as stored.
+TEST_F(SettingsTest, ValueThatWouldNotReadBackIsRefused) {
+    ASSERT_EQ(PrepareConfigFolder().status, PrepareResult::Status::Ok);
+    const std::string before = ReadFileBytes(PerUser("731config.ini"));
+    const StoreResult stored = StoreSettings("extParameter", "a\n[Other]", "graficMode", "1");
+    EXPECT_EQ(stored.status, StoreResult::Status::WriteFailed);
+    EXPECT_NE(stored.error.find("extParameter"), std::string::npos) << stored.error;
+    EXPECT_EQ(ReadFileBytes(PerUser("731config.ini")), before);
+}
+
 TEST_F(SettingsTest, DefaultsWhenTheFileIsMissingOrHasNoSection) {
     for (const char* content : {"", "[Other]\nSampleRate=1\n"}) {
         SCOPED_TRACE(content);

@@ -20,6 +20,10 @@ private:
     std::string originalDir_;
 };
 
+// A folder of the running test's own below Root(), created: what an earlier test of the
+// same process left behind is not in it.
+std::string TestFolder();
+
 // Reads and writes whole files for fixtures and checks.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCursor>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -242,6 +243,25 @@ TEST_F(FilesTest, LoadPlacesPointsByNumberOrBySecondsSinceTheFirstRow) {
     }
 }
 
+// A large file takes a while to read: the wait cursor shows meanwhile, and only then.
+TEST_F(FilesTest, LoadShowsTheWaitCursorWhileItReads) {
+    // The reader asks the regional settings for every row's date: the moment to look.
+    struct WatchingRegional : FakeRegional {
+        std::optional<double> ParseDateTime(std::string_view text) const override {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            shapes.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+            return FakeRegional::ParseDateTime(text);
+        }
+        mutable std::vector<Qt::CursorShape> shapes;
+    } regional;
+    Connected();
+    ports().regional = &regional;
+    Load(WriteDataFile("three.txt", kThreeDataSets));
+    ports().regional = &fakes.regional;
+    EXPECT_EQ(regional.shapes, std::vector<Qt::CursorShape>(3, Qt::WaitCursor));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(FilesTest, SingleShotAfterALoadClearsTheLoadedRowsFirst) {
     ui::TForm1& f = Connected();
     Load(WriteDataFile("three.txt", kThreeDataSets));
@@ -426,6 +446,46 @@ TEST_F(FilesTest, LanguageOneTranslatesCaptionsAndFillsTheLanguageFile) {
     EXPECT_EQ(written.file.ReadString(section, mean.toStdString(), "?"), mean.toStdString());
     // Nothing of another language is touched.
     EXPECT_EQ(written.file.ReadString(LanguageSection(2), "&LOAD", "?"), "?");
+}
+
+// The keys of a section in the order the file holds them.
+std::vector<std::string> KeysInOrder(const std::string& text, const std::string& section) {
+    std::vector<std::string> keys;
+    bool inside = false;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.starts_with('['))
+            inside = line == "[" + section + "]";
+        else if (inside && line.find('=') != std::string::npos)
+            keys.push_back(line.substr(0, line.find('=')));
+    }
+    return keys;
+}
+
+// A new language section is filled from the last control the window created to the
+// first, whatever order the window keeps them in for drawing.
+TEST_F(FilesTest, NewLanguageSectionIsFilledInReverseCreationOrder) {
+    WriteFileBytes(ChoiceFile(), "[Config]\r\nLang=1\r\n");
+    WriteFileBytes(LanguageFile(), "[LANGUAGE1]\r\n");
+    StartRealForm();
+    const std::vector<std::string> expected = {
+        // mode group: its caption, then its items
+        "grafic mode", "number", "time", "time with lines",
+        // chart series, first to last
+        "Value", "Min.", "Max.", "Min. averaged", "Max. averaged",
+        // overflow mark, mean of means, then the series check boxes and value labels
+        "!", "---", "Mean of means", "-", "Numbers", "Minimum", "Minimum averaged", "Mean value",
+        "Maximum averaged", "Maximum", "Clear peak auto",
+        // buttons, last to first
+        "&ZOOM ALL", "Clipboard + &Excel", "&SAVE", "&LOAD", "ST&OP AUTO", "ST&ART AUTO", "S&INGLE SHOT",
+        "CL&R ALL MEASUREMENTS", "&CLR LAST MEASUREMENT", "Z&ero", "Clr &Peak",
+        // identity lines, last to first, then the status line and the title
+        "Mean to key buffer", "Actual Dataset:", "Nominal Value:", "Serial No. Sensor:", "Serial No. Device:",
+        "Firmware:", "Hi. Res.", "Tensolog not found", "KANTREL 731 USB"};
+    EXPECT_EQ(KeysInOrder(ReadFileBytes(LanguageFile()), "LANGUAGE1"), expected);
 }
 
 TEST_F(FilesTest, EnglishLeavesTheLanguageFileAlone) {
