@@ -37,10 +37,11 @@ bool TMeasData::ProcessSamples() {
 
         const CalibrationResult cal = ApplyCalibration(RawToScaled(entry.rawValue));
         if (!cal.ok) {
+            // One box at a time; the cycle goes on behind it.
             if (!calErrorShowing) {
                 calErrorShowing = true;
-                window().ShowMessage("Sensor Calibration Error", kCaptionError);
-                calErrorShowing = false;
+                window().OpenMessage("Sensor Calibration Error", kCaptionError,
+                                     [] { calErrorShowing = false; });
             }
             continue;
         }
@@ -117,8 +118,6 @@ void TMeasData::CompleteMean(std::int16_t raw, bool& stored) {
     if (!singleShotRequest && !autoRecording && !keyCaptureRequest) return;
     StoreDataSet(raw, diff);
     stored = true;
-    singleShotRequest = false;
-    keyCaptureRequest = false;
 }
 
 void TMeasData::StoreDataSet(std::int16_t raw, double diff) {
@@ -152,13 +151,28 @@ void TMeasData::StoreDataSet(std::int16_t raw, double diff) {
     }
     meanOfMeansText = FormatValue(meanOfMeansSum / meanOfMeansCount) + " " + deviceParameters.unitText;
 
-    if (singleShotRequest || keyCaptureRequest) {
-        if (settings.WriteToKeyBuffer && keyCaptureRequest) TypeIntoKeyBuffer(meanText);
+    // The requests are served before the hand-off: typing and starting a program take
+    // time in which a timer tick may run this cycle again, and it must find nothing to store.
+    const bool single = singleShotRequest;
+    const bool keyCapture = keyCaptureRequest;
+    singleShotRequest = false;
+    keyCaptureRequest = false;
+    if (single || keyCapture) {
+        if (settings.WriteToKeyBuffer && keyCapture)
+            TypeIntoKeyBuffer(meanText);
         if (!settings.extProgramm.empty())
-            LaunchExternalProgram(settings.extProgramm, ExpandParameters(*this, row));
+            StartExternalProgram(ExpandParameters(*this, row));
     } else {
         FeedChart();
     }
+}
+
+void TMeasData::StartExternalProgram(const std::string& parameters) {
+    // A failed start is reported in a box that the cycle does not wait for.
+    const std::string message =
+        LaunchErrorMessage(launcher().Launch(settings.extProgramm, parameters), settings.extProgramm);
+    if (!message.empty())
+        window().OpenMessage(message, kCaptionError, nullptr);
 }
 
 void TMeasData::FeedChart() {

@@ -121,6 +121,8 @@ public:
     static void ShowHandlerError(const char* what);
     // A modal box with an OK button (through the dialogs of dialogs.h).
     static void ShowMessageBox(std::string_view text, std::string_view caption);
+    // The same box for the refresh tick, which does not wait for it (message_box_queue.h).
+    static void OpenMessageBox(std::string_view text, std::string_view caption);
 
 public slots:
     // Start-up and connection (form_startup.cpp).

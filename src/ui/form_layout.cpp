@@ -20,6 +20,7 @@
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form_fonts.h"
+#include "ui/message_box_queue.h"
 #include "ui/qt_text.h"
 
 namespace kantrel::ui {
@@ -446,6 +447,10 @@ void TForm1::ShowHandlerError(const char* what) {
 
 void TForm1::ShowMessageBox(std::string_view text, std::string_view caption) {
     dialogs().Message(Q(text), Q(caption));
+}
+
+void TForm1::OpenMessageBox(std::string_view text, std::string_view caption) {
+    messageBoxes().Open(Q(text), Q(caption), nullptr);
 }
 
 } // namespace kantrel::ui

@@ -101,7 +101,7 @@ void TForm1::AddDataLine(int line, int row) {
         return;
     const TMeasData& store = *measData;
     if (row < 0 || row >= store.GetDataListSize()) {
-        ShowMessageBox("Index Error in AddDataLine()", kCaptionError);
+        OpenMessageBox("Index Error in AddDataLine()", kCaptionError);
         row = 0;
     }
     listModel->AppendLine({QString::number(line + 1), Q(store.GetRowDate(row)), Q(store.GetRowTime(row)),

@@ -26,11 +26,7 @@ namespace {
 class RecordingTest : public FormTest {
 protected:
     // Started, connected, averaging count 1 (every sample completes a mean).
-    ui::TForm1& Ready(int averagingCount = 1) {
-        StartForm();
-        AttachInstrument(averagingCount);
-        return *form;
-    }
+    ui::TForm1& Ready(int averagingCount = 1) { return StartConnected(averagingCount); }
     void TickAllSeries() {
         for (int slot = 0; slot < ui::kSeriesSlots; ++slot) {
             if (!form->IsSeriesChecked(slot))
