@@ -1,5 +1,7 @@
 #include "measure/meas_data.h"
 
+#include <algorithm>
+
 #include "device/link_flags.h"
 #include "device/readout.h"
 
@@ -66,10 +68,19 @@ AcquireResult TMeasData::AcquireFrame(FrameSource& source) {
 void TMeasData::ClearDataList() {
     dataListPos = -1;
     dataListWrapped = false;
+    unlistedDataSets = 0;
 }
 
 void TMeasData::DropLastRow() {
     if (dataListPos > -1) --dataListPos;
+    if (unlistedDataSets > 0)
+        --unlistedDataSets;
+}
+
+std::int32_t TMeasData::TakeUnlistedDataSets() {
+    const std::int32_t count = std::min(unlistedDataSets, dataListSize);
+    unlistedDataSets = 0;
+    return count;
 }
 
 void TMeasData::AdvanceDataListPos() {

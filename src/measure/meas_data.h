@@ -81,6 +81,9 @@ public:
     std::int32_t GetDataListPos() const { return dataListPos; }
     bool IsDataListWrapped() const { return dataListWrapped; }
     void MarkDataListFull() { dataListPos = dataListSize - 1; }
+    // The number of data sets stored since the last call (at most a full table): they
+    // are the newest rows, ending at GetDataListPos. The list takes them once per tick.
+    std::int32_t TakeUnlistedDataSets();
     void ClearDataList();
     void DropLastRow();
     void AdvanceDataListPos();
@@ -128,6 +131,7 @@ public:
     bool singleShotRequest = false;
     bool keyCaptureRequest = false;
     bool autoRecording = false;
+    std::int32_t unlistedDataSets = 0; // stored but not yet taken by the list
     std::string meanText, minText, maxText, minAvrText, maxAvrText;
     double sampleTime;
     double lastKeyTime;

@@ -125,6 +125,7 @@ void TMeasData::StoreDataSet(std::int16_t raw, double diff) {
         dataListPos = 0;
         dataListWrapped = true;
     }
+    ++unlistedDataSets;
     const int row = dataListPos;
     tDataListArray& r = dataList[static_cast<std::size_t>(row)];
     r.meanText = meanText;

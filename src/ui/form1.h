@@ -150,6 +150,8 @@ public slots:
     void BuildHeader();
     void AddDataLine(int line, int row);
     void AddBlankLine();
+    // A line and the chart points for every data set stored since the last listing.
+    void ListNewDataSets();
     void RebuildList();
 
     // Chart (form_chart.cpp).

@@ -45,8 +45,7 @@ void TForm1::TimerGetMeasTimer() {
         listRebuildPending = true; // the chart is fed by the processing meanwhile
     } else if (stored) {
         BuildHeader();
-        const int p = store.GetDataListPos();
-        AddDataLine(p, p);
+        ListNewDataSets();
         ButtonZoomClick();
     } else if (listRebuildPending) {
         listRebuildPending = false;
@@ -114,6 +113,21 @@ void TForm1::AddDataLine(int line, int row) {
     PlotDataSet(line, row);
 }
 
+void TForm1::ListNewDataSets() {
+    if (!measData)
+        return;
+    TMeasData& store = *measData;
+    // Several data sets can be stored in one tick (two key presses, a key press and a
+    // single shot, the backlog after a stall): each gets its line, oldest first.
+    const int count = store.TakeUnlistedDataSets();
+    const int size = store.GetDataListSize();
+    const int newest = store.GetDataListPos();
+    for (int k = count - 1; k >= 0; --k) {
+        const int row = ((newest - k) % size + size) % size;
+        AddDataLine(row, row);
+    }
+}
+
 void TForm1::AddBlankLine() {
     listModel->AppendLine({QString(), QString(), QString()});
     if (!listModel->InBatch())
@@ -140,6 +154,7 @@ void TForm1::RebuildList() {
     for (int row = 0; row <= pos; ++row)
         AddDataLine(line++, row);
     AddBlankLine();
+    store.TakeUnlistedDataSets(); // all listed now
     if (store.IsDataListWrapped())
         store.MarkDataListFull();
     listModel->EndBatch();

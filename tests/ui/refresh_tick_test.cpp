@@ -74,5 +74,59 @@ TEST_F(RefreshTickTest, IndexErrorBoxDoesNotHoldTheList) {
     EXPECT_EQ(f.listModel->LineCount(), 2);
 }
 
+// The tick listed only the newest row of those stored since the last tick.
+TEST_F(RefreshTickTest, EveryDataSetStoredInATickIsListedAndDrawnInOrder) {
+    struct Sample {
+        char code;
+        std::int16_t raw;
+        int count;
+    };
+    const struct {
+        const char* name;
+        bool singleShot; // clicked before the tick's samples arrive
+        std::vector<Sample> samples;
+        std::vector<std::int16_t> stored; // readings of the data sets, oldest first
+    } cases[] = {
+        {"two instrument-key presses 71 ms apart",
+         false,
+         {{0, 1, 100}, {'3', 10, 1}, {0, 2, 70}, {'3', 20, 1}},
+         {10, 20}},
+        {"a single shot and an instrument-key press",
+         true,
+         {{0, 30, 1}, {0, 3, 100}, {'3', 40, 1}},
+         {30, 40}},
+        {"the first tick after a stall",
+         true,
+         {{0, 50, 1}, {0, 4, 300}, {'3', 60, 1}, {0, 5, 300}, {'3', 70, 1}, {0, 6, 290}},
+         {50, 60, 70}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::TForm1& f = StartConnected();
+        settings.useSelKeySingleShot = 1;
+        if (c.singleShot)
+            f.ButtonSingleShot->click();
+        for (const Sample& sample : c.samples)
+            PushSamples(*measData, sample.count, sample.raw, sample.code);
+        f.TimerGetMeasTimer();
+
+        const int n = static_cast<int>(c.stored.size());
+        ASSERT_EQ(measData->GetDataListPos(), n - 1);
+        ASSERT_EQ(f.listModel->LineCount(), n);
+        QCPGraph* values = f.Chart1->Series(ui::kSlotValue);
+        ASSERT_EQ(values->data()->size(), n);
+        for (int i = 0; i < n; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(f.listModel->Cell(i, 0), QString::number(i + 1));
+            EXPECT_EQ(f.listModel->Cell(i, 4).toStdString(),
+                      FormatValue(c.stored[static_cast<std::size_t>(i)]));
+            EXPECT_EQ(values->data()->at(i)->key, i + 1.0);
+            EXPECT_EQ(values->data()->at(i)->value, c.stored[static_cast<std::size_t>(i)]);
+        }
+        EXPECT_EQ(f.State->text(), QStringLiteral("%1 / 10240").arg(n));
+        form.reset(); // closes the window and destroys the store
+    }
+}
+
 } // namespace
 } // namespace kantrel::test
