@@ -121,6 +121,9 @@ void TMeasData::CompleteMean(std::int16_t raw, bool& stored) {
 }
 
 void TMeasData::StoreDataSet(std::int16_t raw, double diff) {
+    // A full table gives up its oldest data set (the row behind the newest).
+    if (GetDataSetCount() == dataListSize)
+        unlistedReplacedOldest = true;
     if (++dataListPos >= dataListSize) {
         dataListPos = 0;
         dataListWrapped = true;

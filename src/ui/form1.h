@@ -153,6 +153,8 @@ public slots:
     // A line and the chart points for every data set stored since the last listing.
     void ListNewDataSets();
     void RebuildList();
+    // The list and the chart afresh from the table, oldest data set first.
+    void RelistDataSets(bool blankLineBelow);
 
     // Chart (form_chart.cpp).
     void InitSeriesType();

@@ -80,9 +80,9 @@ void TForm1::ScrollListToEnd() {
 void TForm1::WriteDataSetCounter() {
     if (!measData)
         return;
-    const int pos = measData->GetDataListPos();
-    const int size = measData->GetDataListSize();
-    SetLabelText(State, QStringLiteral("%1 / %2").arg(pos < 0 ? 0 : pos + 1).arg(size));
+    // The data sets held, also once the table has wrapped.
+    SetLabelText(State,
+                 QStringLiteral("%1 / %2").arg(measData->GetDataSetCount()).arg(measData->GetDataListSize()));
 }
 
 void TForm1::BuildHeader() {
@@ -117,15 +117,17 @@ void TForm1::ListNewDataSets() {
     if (!measData)
         return;
     TMeasData& store = *measData;
+    const TMeasData::UnlistedDataSets fresh = store.TakeUnlistedDataSets();
+    // A full table replaced its oldest data sets: every line moves up and renumbers.
+    if (fresh.oldestReplaced) {
+        RelistDataSets(false);
+        return;
+    }
     // Several data sets can be stored in one tick (two key presses, a key press and a
     // single shot, the backlog after a stall): each gets its line, oldest first.
-    const int count = store.TakeUnlistedDataSets();
-    const int size = store.GetDataListSize();
-    const int newest = store.GetDataListPos();
-    for (int k = count - 1; k >= 0; --k) {
-        const int row = ((newest - k) % size + size) % size;
-        AddDataLine(row, row);
-    }
+    const int held = store.GetDataSetCount();
+    for (int k = held - fresh.count; k < held; ++k)
+        AddDataLine(k, store.RowOfDataSet(k));
 }
 
 void TForm1::AddBlankLine() {
@@ -137,6 +139,16 @@ void TForm1::AddBlankLine() {
 void TForm1::RebuildList() {
     if (!measData)
         return;
+    // A recording that wrapped leaves the newest data set somewhere in the table: the
+    // table is put in time order, and its last row is the newest from now on.
+    if (measData->IsDataListWrapped())
+        measData->MarkDataListFull();
+    RelistDataSets(true);
+}
+
+void TForm1::RelistDataSets(bool blankLineBelow) {
+    if (!measData)
+        return;
     TMeasData& store = *measData;
     // The list shows the table afresh, oldest data set first; drawing waits for the end.
     ListView1->setUpdatesEnabled(false);
@@ -144,19 +156,12 @@ void TForm1::RebuildList() {
     listModel->Clear();
     Chart1->ClearPoints();
     BuildHeader();
-    const int pos = store.GetDataListPos();
-    const int size = store.GetDataListSize();
-    int line = 0;
-    if (store.IsDataListWrapped()) {
-        for (int row = pos + 1; row < size; ++row)
-            AddDataLine(line++, row);
-    }
-    for (int row = 0; row <= pos; ++row)
-        AddDataLine(line++, row);
-    AddBlankLine();
+    const int held = store.GetDataSetCount();
+    for (int k = 0; k < held; ++k)
+        AddDataLine(k, store.RowOfDataSet(k));
+    if (blankLineBelow)
+        AddBlankLine();
     store.TakeUnlistedDataSets(); // all listed now
-    if (store.IsDataListWrapped())
-        store.MarkDataListFull();
     listModel->EndBatch();
     ListView1->setUpdatesEnabled(true);
     ListView1->doItemsLayout(); // the scroll range must know the new lines
