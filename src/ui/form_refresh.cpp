@@ -54,8 +54,12 @@ void TForm1::TimerGetMeasTimer() {
         if (store.IsConnectionLost())
             SetStatusText(Q(Translate("No connection to Tensolog")));
         RecordingEndedState();
-        if (store.IsConnectionLost())
+        if (store.IsConnectionLost()) {
+            // This is the save of the lost connection too: the step below must not
+            // save a second time when the loss arrives in this very tick.
+            connectionLossHandled = true;
             saveToFileClick();
+        }
     }
 
     if (measData && measData->IsConnectionLost() && !connectionLossHandled) {

@@ -128,5 +128,21 @@ TEST_F(RefreshTickTest, EveryDataSetStoredInATickIsListedAndDrawnInOrder) {
     }
 }
 
+// Code '5' in the tick right after STOP AUTO: the rebuild saved because the recording had
+// ended with the connection lost, and the same tick saved again for the loss itself.
+TEST_F(RefreshTickTest, ConnectionLostRightAfterStopSavesOnce) {
+    ui::TForm1& f = StartConnected();
+    f.Start->click();
+    FeedAndTick(30, 4);
+    f.Stop->click();
+    PushSample(*measData, '5', 4);
+    f.TimerGetMeasTimer();
+    EXPECT_EQ(f.listModel->LineCount(), 30 + 1);
+    EXPECT_EQ(f.ErrorString->text(), QStringLiteral("No connection to Tensolog"));
+    EXPECT_EQ(Saves(), 1);
+    f.TimerGetMeasTimer();
+    EXPECT_EQ(Saves(), 1);
+}
+
 } // namespace
 } // namespace kantrel::test
