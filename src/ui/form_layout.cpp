@@ -371,6 +371,13 @@ void TForm1::ApplyAnchors() {
     }
     if (RadioGroupGraficMode)
         RadioGroupGraficMode->setGeometry(modeGroupDesign_.translated(dw, dh));
+    // The group sits over the chart's right side: the legend's column spans it there,
+    // so that the plot stays clear of it. Both follow the right edge, so the width holds.
+    if (Chart1 && RadioGroupGraficMode) {
+        constexpr int kGap = 4;
+        const int covered = Chart1->geometry().right() - RadioGroupGraficMode->geometry().left() + 1;
+        Chart1->SetLegendColumnWidth(std::max(covered + kGap, DataSetChart::kDefaultLegendColumnWidth / 2));
+    }
 }
 
 void TForm1::SetChartGeometry(const QRect& geometry) {
