@@ -218,7 +218,7 @@ void TForm1::CreateSeriesControls() {
         s.box = Named(new QCheckBox(QString::fromLatin1(s.caption), this), s.boxName);
         s.box->setGeometry(8, s.boxTop, 200, 17);
         s.label = Named(new QLabel(this), s.labelName);
-        s.label->setFont(CourierFont(s.fontPx, true));
+        s.label->setFont(CourierLineFont(s.fontPx));
         s.label->move(8, s.labelTop);
         SetLabelText(s.label, QStringLiteral("-"));
         s.label->setVisible(s.labelVisible);
@@ -240,7 +240,7 @@ void TForm1::CreateSeriesControls() {
     for (Extra& e : extras) {
         e.label = Named(new QLabel(this), e.name);
         if (e.courier)
-            e.label->setFont(CourierFont(32, true));
+            e.label->setFont(CourierLineFont(32));
         e.label->move(e.at);
         SetLabelText(e.label, QString::fromLatin1(e.text));
         e.label->hide();
