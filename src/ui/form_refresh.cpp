@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "device/device_parameters.h"
 #include "measure/meas_data.h"
@@ -130,7 +131,7 @@ void TForm1::ListNewDataSets() {
     // Several data sets can be stored in one tick (two key presses, a key press and a
     // single shot, the backlog after a stall): each gets its line, oldest first.
     const int held = store.GetDataSetCount();
-    for (int k = held - fresh.count; k < held; ++k)
+    for (int k = std::max(0, held - fresh.count); k < held; ++k)
         AddDataLine(k, store.RowOfDataSet(k));
 }
 
