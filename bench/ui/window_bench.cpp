@@ -4,6 +4,10 @@
 //                     chart's drawing of it (median of 5)
 //   tick_ms           one refresh tick during automatic recording at averaging count 1
 //                     with 100 new data sets (median of 500)
+//   full_table_single_shot_ms
+//                     the refresh tick that lists a single shot on a full table, which
+//                     replaces the oldest data set and so renumbers every line and point,
+//                     and the chart's drawing of it (median of 5)
 
 #include <QApplication>
 #include <QCheckBox>
@@ -113,8 +117,24 @@ int main(int argc, char** argv) {
         form.ClrAll->click();
     }
 
+    form.Start->click();
+    Record(form, kDataListSize, raw);
+    form.Stop->click();
+    form.TimerGetMeasTimer();
+    std::vector<double> fullShots;
+    for (int run = 0; run < 5; ++run) {
+        form.ButtonSingleShot->click();
+        test::PushSample(*measData, 0, static_cast<std::int16_t>(raw++ % 20000));
+        app.processEvents();
+        const auto t0 = Stopwatch::now();
+        form.TimerGetMeasTimer();
+        form.Chart1->replot(QCustomPlot::rpImmediateRefresh);
+        fullShots.push_back(Milliseconds(Stopwatch::now() - t0));
+    }
+
     std::printf("rebuild_10240_ms %.1f\n", Median(rebuilds));
     std::printf("tick_ms %.3f\n", Median(ticks));
+    std::printf("full_table_single_shot_ms %.1f\n", Median(fullShots));
     ports().window = nullptr;
     ui::SetDialogs(nullptr);
     return 0;

@@ -1,5 +1,7 @@
 #include "measure/meas_data.h"
 
+#include <algorithm>
+
 #include "device/link_flags.h"
 #include "device/readout.h"
 
@@ -66,10 +68,41 @@ AcquireResult TMeasData::AcquireFrame(FrameSource& source) {
 void TMeasData::ClearDataList() {
     dataListPos = -1;
     dataListWrapped = false;
+    unlistedDataSets = 0;
+    unlistedReplacedOldest = false;
 }
 
 void TMeasData::DropLastRow() {
+    // A wrapped table would still hold the dropped data set: its rows behind the
+    // position count as held. In time order it simply ends one row earlier.
+    if (dataListWrapped)
+        PutOldestFirst();
     if (dataListPos > -1) --dataListPos;
+    if (unlistedDataSets > 0)
+        --unlistedDataSets;
+}
+
+void TMeasData::MarkDataListFull() {
+    if (dataListWrapped) {
+        PutOldestFirst();
+        dataListWrapped = true; // the next data set replaces row 0, the oldest
+    }
+    dataListPos = dataListSize - 1;
+}
+
+void TMeasData::PutOldestFirst() {
+    // Rotating moves the texts' buffers, not their characters.
+    const auto oldest = dataList.begin() + (dataListPos + 1) % dataListSize;
+    std::rotate(dataList.begin(), oldest, dataList.end());
+    dataListPos = dataListSize - 1;
+    dataListWrapped = false;
+}
+
+TMeasData::UnlistedDataSets TMeasData::TakeUnlistedDataSets() {
+    const UnlistedDataSets taken{std::min(unlistedDataSets, dataListSize), unlistedReplacedOldest};
+    unlistedDataSets = 0;
+    unlistedReplacedOldest = false;
+    return taken;
 }
 
 void TMeasData::AdvanceDataListPos() {

@@ -80,7 +80,21 @@ public:
     std::int32_t GetDataListSize() const { return dataListSize; }
     std::int32_t GetDataListPos() const { return dataListPos; }
     bool IsDataListWrapped() const { return dataListWrapped; }
-    void MarkDataListFull() { dataListPos = dataListSize - 1; }
+    // The data sets held: all rows once the table has wrapped, rows 0 to dataListPos before.
+    std::int32_t GetDataSetCount() const { return dataListWrapped ? dataListSize : dataListPos + 1; }
+    // The row of the k-th data set held, counted from the oldest (k = 0).
+    int RowOfDataSet(int k) const { return dataListWrapped ? (dataListPos + 1 + k) % dataListSize : k; }
+    // Every row holds a data set: the table is put in time order first (oldest in row 0),
+    // so that the last row, where the position goes, is the newest.
+    void MarkDataListFull();
+    // The data sets stored since the last call (at most a full table): the newest ones,
+    // ending at GetDataListPos. oldestReplaced: a full table gave up data sets for them.
+    // The list takes them once per tick.
+    struct UnlistedDataSets {
+        std::int32_t count = 0;
+        bool oldestReplaced = false;
+    };
+    UnlistedDataSets TakeUnlistedDataSets();
     void ClearDataList();
     void DropLastRow();
     void AdvanceDataListPos();
@@ -106,6 +120,9 @@ public:
     void SetRowMs(int row, std::string text) { MutableRow(row).msText = std::move(text); }
 
     // Members, worked on directly by the processing cycle (and inspected by tests).
+    // Rows 0 to dataListPos hold the data sets in time order while dataListWrapped is
+    // false; once it is true all rows do, the newest at dataListPos and the oldest behind
+    // it. Every operation keeps it so, moving rows where it must.
     std::vector<tDataListArray> dataList;
     std::unique_ptr<MainThreadTimer> readoutTimer;  // drives the start-up readout
     std::int32_t averagingCount;
@@ -128,6 +145,8 @@ public:
     bool singleShotRequest = false;
     bool keyCaptureRequest = false;
     bool autoRecording = false;
+    std::int32_t unlistedDataSets = 0; // stored but not yet taken by the list
+    bool unlistedReplacedOldest = false;
     std::string meanText, minText, maxText, minAvrText, maxAvrText;
     double sampleTime;
     double lastKeyTime;
@@ -138,9 +157,11 @@ public:
 
 private:
     tDataListArray& MutableRow(int row) { return dataList[static_cast<std::size_t>(row)]; }
+    void PutOldestFirst();
     void ApplySampleCode(char code);
     void CompleteMean(std::int16_t raw, bool& stored);
     void StoreDataSet(std::int16_t raw, double diff);
+    void StartExternalProgram(const std::string& parameters);
     void FeedChart();
 };
 

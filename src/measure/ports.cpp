@@ -12,6 +12,12 @@ void WindowPort::PostToMainThread(std::function<void()> fn) {
     if (fn) fn();
 }
 void WindowPort::ShowMessage(std::string_view, std::string_view) {}
+void WindowPort::OpenMessage(std::string_view text, std::string_view caption,
+                             std::function<void()> onClosed) {
+    ShowMessage(text, caption);
+    if (onClosed)
+        onClosed();
+}
 void WindowPort::SetStatusText(std::string_view) {}
 void WindowPort::PostFirmwareText(std::string) {}
 void WindowPort::PostDeviceErrorText(std::string) {}

@@ -33,6 +33,12 @@ public:
     virtual void PostToMainThread(std::function<void()> fn);
     // Modal box with an OK button; returns when the operator has closed it.
     virtual void ShowMessage(std::string_view text, std::string_view caption);
+    // The same box for the refresh tick, which must not wait in it: returns at once, so
+    // that processing, recording and the display go on behind the box. The boxes show
+    // one at a time; onClosed (may be empty) runs on the main thread once the operator
+    // has closed this one. Main thread. The default shows the box through ShowMessage
+    // and then calls onClosed.
+    virtual void OpenMessage(std::string_view text, std::string_view caption, std::function<void()> onClosed);
     // The status line ErrorString (main thread).
     virtual void SetStatusText(std::string_view text);
     // Texts produced by the command thread ("#I05" firmware into Label1, "#Y00" error

@@ -1,7 +1,6 @@
 // The processing cycle: drains the sample ring on the main thread, one 1 ms sample at
 // a time, into means, peaks, the zero and recorded data sets.
 
-#include <charconv>
 #include <cmath>
 #include <fmt/format.h>
 
@@ -11,6 +10,7 @@
 #include "measure/format_value.h"
 #include "measure/keyboard_output.h"
 #include "measure/meas_data.h"
+#include "measure/value_text.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 
@@ -18,24 +18,6 @@ namespace kantrel {
 namespace {
 
 constexpr int kChartSlots = 5;
-
-// A value text back into a number: the first regional separator is the decimal point.
-bool ParseValueText(std::string_view text, std::string_view separator, double& out) {
-    char buffer[64];
-    std::size_t n = 0;
-    bool replaced = false;
-    for (std::size_t i = 0; i < text.size() && n < sizeof buffer; ++i) {
-        if (!replaced && !separator.empty() && text.substr(i, separator.size()) == separator) {
-            buffer[n++] = '.';
-            i += separator.size() - 1;
-            replaced = true;
-        } else if (n > 0 || text[i] != ' ') {
-            buffer[n++] = text[i];
-        }
-    }
-    const auto [end, ec] = std::from_chars(buffer, buffer + n, out);
-    return n > 0 && ec == std::errc() && end != buffer;
-}
 
 }  // namespace
 
@@ -55,10 +37,11 @@ bool TMeasData::ProcessSamples() {
 
         const CalibrationResult cal = ApplyCalibration(RawToScaled(entry.rawValue));
         if (!cal.ok) {
+            // One box at a time; the cycle goes on behind it.
             if (!calErrorShowing) {
                 calErrorShowing = true;
-                window().ShowMessage("Sensor Calibration Error", kCaptionError);
-                calErrorShowing = false;
+                window().OpenMessage("Sensor Calibration Error", kCaptionError,
+                                     [] { calErrorShowing = false; });
             }
             continue;
         }
@@ -135,15 +118,17 @@ void TMeasData::CompleteMean(std::int16_t raw, bool& stored) {
     if (!singleShotRequest && !autoRecording && !keyCaptureRequest) return;
     StoreDataSet(raw, diff);
     stored = true;
-    singleShotRequest = false;
-    keyCaptureRequest = false;
 }
 
 void TMeasData::StoreDataSet(std::int16_t raw, double diff) {
+    // A full table gives up its oldest data set (the row behind the newest).
+    if (GetDataSetCount() == dataListSize)
+        unlistedReplacedOldest = true;
     if (++dataListPos >= dataListSize) {
         dataListPos = 0;
         dataListWrapped = true;
     }
+    ++unlistedDataSets;
     const int row = dataListPos;
     tDataListArray& r = dataList[static_cast<std::size_t>(row)];
     r.meanText = meanText;
@@ -171,13 +156,28 @@ void TMeasData::StoreDataSet(std::int16_t raw, double diff) {
     }
     meanOfMeansText = FormatValue(meanOfMeansSum / meanOfMeansCount) + " " + deviceParameters.unitText;
 
-    if (singleShotRequest || keyCaptureRequest) {
-        if (settings.WriteToKeyBuffer && keyCaptureRequest) TypeIntoKeyBuffer(meanText);
+    // The requests are served before the hand-off: typing and starting a program take
+    // time in which a timer tick may run this cycle again, and it must find nothing to store.
+    const bool single = singleShotRequest;
+    const bool keyCapture = keyCaptureRequest;
+    singleShotRequest = false;
+    keyCaptureRequest = false;
+    if (single || keyCapture) {
+        if (settings.WriteToKeyBuffer && keyCapture)
+            TypeIntoKeyBuffer(meanText);
         if (!settings.extProgramm.empty())
-            LaunchExternalProgram(settings.extProgramm, ExpandParameters(*this, row));
+            StartExternalProgram(ExpandParameters(*this, row));
     } else {
         FeedChart();
     }
+}
+
+void TMeasData::StartExternalProgram(const std::string& parameters) {
+    // A failed start is reported in a box that the cycle does not wait for.
+    const std::string message =
+        LaunchErrorMessage(launcher().Launch(settings.extProgramm, parameters), settings.extProgramm);
+    if (!message.empty())
+        window().OpenMessage(message, kCaptionError, nullptr);
 }
 
 void TMeasData::FeedChart() {
@@ -191,8 +191,9 @@ void TMeasData::FeedChart() {
             if (!chart.IsSeriesChecked(slot)) continue;
             // The row being overwritten had placed this point.
             if (dataListWrapped) chart.ChartDeletePoint(slot, dataListPos / step);
-            double y = 0.0;
-            if (ParseValueText(*texts[slot], separator, y)) chart.ChartAddPoint(slot, dataListPos, y);
+            // A text that shows no finite number gives no point.
+            if (const auto y = ParseValueText(*texts[slot], separator))
+                chart.ChartAddPoint(slot, dataListPos, *y);
         }
     }
     if (dataListPos == 0) chart.ChartZoomAll();

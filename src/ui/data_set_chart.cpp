@@ -19,19 +19,39 @@ constexpr double kMarkerSize = 6;
 } // namespace
 
 DataSetChart::DataSetChart(QWidget* parent) : QCustomPlot(parent) {
-    plotLayout()->insertRow(0);
+    // The title runs over the whole chart. Below it the plot, and at its right a column
+    // of its own for the legend: the chart-mode group of the window sits over the chart's
+    // right side, and there it covers only that column, never a point.
+    QCPAxisRect* plot = axisRect();
+    plotLayout()->take(plot);
+    plotLayout()->simplify();
     plotLayout()->addElement(0, 0,
                              new QCPTextElement(this, QStringLiteral("Data"), QFont(font().family(), 10)));
-    // The legend runs in one row below the title, clear of the points and of the
-    // chart-mode group that sits over the right-hand side of the chart.
+    auto* body = new QCPLayoutGrid;
+    plotLayout()->addElement(1, 0, body);
+    body->setColumnSpacing(0);
+    body->addElement(0, 0, plot);
+    legendColumn_ = new QCPLayoutGrid;
+    body->addElement(0, 1, legendColumn_);
+    body->setColumnStretchFactor(1, 0.001);
+    SetLegendColumnWidth(kDefaultLegendColumnWidth);
+
+    // One series a row, the legend at the top of its column, compact enough for the
+    // five rows to end above the chart-mode group.
+    axisRect()->insetLayout()->take(legend);
+    legendColumn_->addElement(0, 0, legend);
+    legendColumn_->addElement(1, 0, new QCPLayoutElement(this)); // the rest of the column
+    legendColumn_->setRowStretchFactor(0, 0.001);
+    legendColumn_->setRowSpacing(0);
     legend->setVisible(true);
     legend->setFont(font());
     legend->setBorderPen(Qt::NoPen);
-    legend->setFillOrder(QCPLegend::foColumnsFirst);
-    axisRect()->insetLayout()->take(legend);
-    plotLayout()->insertRow(1);
-    plotLayout()->addElement(1, 0, legend);
-    plotLayout()->setRowStretchFactor(1, 0.001);
+    legend->setBrush(Qt::NoBrush);
+    legend->setFillOrder(QCPLegend::foRowsFirst);
+    legend->setIconSize(14, 10);
+    legend->setIconTextPadding(4);
+    legend->setRowSpacing(0);
+    legend->setMargins(QMargins(2, 4, 2, 0));
 
     bottomTicker_.reset(new PatternTicker);
     bottomTicker_->SetPattern(QStringLiteral("0"));
@@ -49,6 +69,12 @@ DataSetChart::DataSetChart(QWidget* parent) : QCustomPlot(parent) {
     connect(this, &QCustomPlot::mouseMove, this, &DataSetChart::StopAutoScaleOnUserMove);
     connect(this, &QCustomPlot::mouseWheel, this, [this](QWheelEvent*) { SetAutoScale(false, false); });
     connect(this, &QCustomPlot::beforeReplot, this, &DataSetChart::ApplyAutoScale);
+}
+
+void DataSetChart::SetLegendColumnWidth(int pixels) {
+    legendColumn_->setMinimumSize(pixels, 0);
+    legendColumn_->setMaximumSize(pixels, QWIDGETSIZE_MAX);
+    ScheduleReplot();
 }
 
 void DataSetChart::StopAutoScaleOnUserMove(QMouseEvent* event) {

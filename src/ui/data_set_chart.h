@@ -24,6 +24,11 @@ public:
 
     explicit DataSetChart(QWidget* parent = nullptr);
 
+    // The column at the right of the plot that holds the legend (the window puts its
+    // chart-mode group over it).
+    void SetLegendColumnWidth(int pixels);
+    static constexpr int kDefaultLegendColumnWidth = 130;
+
     // Destroys whatever series exist and creates the five of the mode's kind, empty.
     void InitSeriesType(int graficMode);
     // Destroys the series of both sets.
@@ -59,6 +64,7 @@ private:
     void StopAutoScaleOnUserMove(QMouseEvent* event);
     static void Fit(QCPAxis* axis, const QCPRange& range, bool found);
 
+    QCPLayoutGrid* legendColumn_ = nullptr;
     std::array<QCPGraph*, kSlots> pointSeries_{};
     std::array<QCPGraph*, kSlots> lineSeries_{};
     QSharedPointer<PatternTicker> bottomTicker_;

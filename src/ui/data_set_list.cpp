@@ -72,6 +72,13 @@ void DataSetListModel::Clear() {
         endResetModel();
 }
 
+int DataSetListModel::LastDataLine() const {
+    for (int line = LineCount() - 1; line >= 0; --line)
+        if (!Cell(line, 0).isEmpty())
+            return line;
+    return -1;
+}
+
 QString DataSetListModel::Cell(int line, int column) const {
     if (line < 0 || line >= LineCount() || column < 0)
         return {};

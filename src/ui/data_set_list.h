@@ -34,6 +34,8 @@ public:
     void RemoveLine(int line);
     void Clear();
     int LineCount() const { return static_cast<int>(lines_.size()); }
+    // The last line that shows a data set (blank lines have no caption); -1 when none.
+    int LastDataLine() const;
     QString Cell(int line, int column) const;
 
     void BeginBatch();

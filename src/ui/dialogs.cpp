@@ -35,6 +35,17 @@ void Dialogs::Message(const QString& text, const QString& caption) {
     box.exec();
 }
 
+void Dialogs::OpenMessage(const QString& text, const QString& caption, std::function<void()> onClosed) {
+    auto* box = new QMessageBox(IconForCaption(caption), caption, text, QMessageBox::Ok, Owner());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(box, &QDialog::finished, box, [onClosed = std::move(onClosed)] {
+        if (onClosed)
+            onClosed();
+    });
+    box->show();
+}
+
 void Dialogs::Error(const QString& text) {
     QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), text, QMessageBox::Ok,
                     Owner());

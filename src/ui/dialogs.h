@@ -4,6 +4,7 @@
 // answer them without a person and without blocking.
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -15,6 +16,9 @@ public:
     // A box with an OK button; the caption is the title and picks the icon: "Error" and
     // "ERROR" critical, "WARNING" warning, "INFORMATION" information.
     virtual void Message(const QString& text, const QString& caption);
+    // The same box without waiting for it: it blocks the operator's input to the window
+    // but not the caller, and onClosed runs once the operator has closed it.
+    virtual void OpenMessage(const QString& text, const QString& caption, std::function<void()> onClosed);
     // The standard box for an error raised inside a handler.
     virtual void Error(const QString& text);
     // File dialogs; an empty result means cancelled.

@@ -123,6 +123,8 @@ public:
     static void ShowHandlerError(const char* what);
     // A modal box with an OK button (through the dialogs of dialogs.h).
     static void ShowMessageBox(std::string_view text, std::string_view caption);
+    // The same box for the refresh tick, which does not wait for it (message_box_queue.h).
+    static void OpenMessageBox(std::string_view text, std::string_view caption);
 
 public slots:
     // Start-up and connection (form_startup.cpp).
@@ -150,7 +152,11 @@ public slots:
     void BuildHeader();
     void AddDataLine(int line, int row);
     void AddBlankLine();
+    // A line and the chart points for every data set stored since the last listing.
+    void ListNewDataSets();
     void RebuildList();
+    // The list and the chart afresh from the table, oldest data set first.
+    void RelistDataSets(bool blankLineBelow);
 
     // Chart (form_chart.cpp).
     void InitSeriesType();

@@ -4,6 +4,7 @@
 // monospace fonts where they are not installed.
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QStringList>
 
 namespace kantrel::ui {
@@ -26,6 +27,17 @@ inline QFont CourierFont(int pixels, bool bold) {
     font.setFixedPitch(true);
     font.setPixelSize(pixels);
     font.setBold(bold);
+    return font;
+}
+
+// Bold Courier for the large value labels, whose given size is the height of their line.
+// The monospace fonts that stand in for Courier reach further above and below than their
+// pixel size: at that size the label at the window's bottom edge would lose a decimal
+// comma or a descender, so the largest size whose line fits is taken.
+inline QFont CourierLineFont(int lineHeight) {
+    QFont font = CourierFont(lineHeight, true);
+    while (font.pixelSize() > 8 && QFontMetrics(font).height() > lineHeight)
+        font.setPixelSize(font.pixelSize() - 1);
     return font;
 }
 

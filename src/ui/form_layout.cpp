@@ -20,6 +20,7 @@
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form_fonts.h"
+#include "ui/message_box_queue.h"
 #include "ui/qt_text.h"
 
 namespace kantrel::ui {
@@ -219,7 +220,7 @@ void TForm1::CreateSeriesControls() {
         s.box = Named(new QCheckBox(QString::fromLatin1(s.caption), this), s.boxName);
         s.box->setGeometry(8, s.boxTop, 200, 17);
         s.label = Named(new QLabel(this), s.labelName);
-        s.label->setFont(CourierFont(s.fontPx, true));
+        s.label->setFont(CourierLineFont(s.fontPx));
         s.label->move(8, s.labelTop);
         SetLabelText(s.label, QStringLiteral("-"));
         s.label->setVisible(s.labelVisible);
@@ -241,7 +242,7 @@ void TForm1::CreateSeriesControls() {
     for (Extra& e : extras) {
         e.label = Named(new QLabel(this), e.name);
         if (e.courier)
-            e.label->setFont(CourierFont(32, true));
+            e.label->setFont(CourierLineFont(32));
         e.label->move(e.at);
         SetLabelText(e.label, QString::fromLatin1(e.text));
         e.label->hide();
@@ -372,6 +373,13 @@ void TForm1::ApplyAnchors() {
     }
     if (RadioGroupGraficMode)
         RadioGroupGraficMode->setGeometry(modeGroupDesign_.translated(dw, dh));
+    // The group sits over the chart's right side: the legend's column spans it there,
+    // so that the plot stays clear of it. Both follow the right edge, so the width holds.
+    if (Chart1 && RadioGroupGraficMode) {
+        constexpr int kGap = 4;
+        const int covered = Chart1->geometry().right() - RadioGroupGraficMode->geometry().left() + 1;
+        Chart1->SetLegendColumnWidth(std::max(covered + kGap, DataSetChart::kDefaultLegendColumnWidth / 2));
+    }
 }
 
 void TForm1::SetChartGeometry(const QRect& geometry) {
@@ -448,6 +456,10 @@ void TForm1::ShowHandlerError(const char* what) {
 
 void TForm1::ShowMessageBox(std::string_view text, std::string_view caption) {
     dialogs().Message(Q(text), Q(caption));
+}
+
+void TForm1::OpenMessageBox(std::string_view text, std::string_view caption) {
+    messageBoxes().Open(Q(text), Q(caption), nullptr);
 }
 
 } // namespace kantrel::ui

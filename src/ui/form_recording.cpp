@@ -84,19 +84,21 @@ void TForm1::ClrLastClick() {
     if (!Connected())
         return;
     TMeasData& store = *measData;
-    const int p = store.GetDataListPos();
-    if (p < 0) {
+    const int held = store.GetDataSetCount();
+    if (held == 0) {
         saveToFile->setEnabled(false);
         ButtonExcel->setEnabled(false);
         return;
     }
-    listModel->RemoveLine(p);
+    // The newest data set: the last data line (a blank line may end a recording above
+    // single shots) and the last of the points, which follow the list's order.
+    listModel->RemoveLine(listModel->LastDataLine());
     for (int slot = 0; slot < kSeriesSlots; ++slot) {
         if (IsSeriesChecked(slot))
-            Chart1->DeletePoint(slot, p); // a series without that point stays
+            Chart1->DeletePoint(slot, held - 1); // a series without that point stays
     }
     store.DropLastRow();
-    if (store.GetDataListPos() < 0) {
+    if (store.GetDataSetCount() == 0) {
         saveToFile->setEnabled(false);
         ButtonExcel->setEnabled(false);
     }

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "device/device_parameters.h"
 #include "measure/meas_data.h"
@@ -45,8 +46,7 @@ void TForm1::TimerGetMeasTimer() {
         listRebuildPending = true; // the chart is fed by the processing meanwhile
     } else if (stored) {
         BuildHeader();
-        const int p = store.GetDataListPos();
-        AddDataLine(p, p);
+        ListNewDataSets();
         ButtonZoomClick();
     } else if (listRebuildPending) {
         listRebuildPending = false;
@@ -55,8 +55,12 @@ void TForm1::TimerGetMeasTimer() {
         if (store.IsConnectionLost())
             SetStatusText(Q(Translate("No connection to Tensolog")));
         RecordingEndedState();
-        if (store.IsConnectionLost())
+        if (store.IsConnectionLost()) {
+            // This is the save of the lost connection too: the step below must not
+            // save a second time when the loss arrives in this very tick.
+            connectionLossHandled = true;
             saveToFileClick();
+        }
     }
 
     if (measData && measData->IsConnectionLost() && !connectionLossHandled) {
@@ -81,9 +85,9 @@ void TForm1::ScrollListToEnd() {
 void TForm1::WriteDataSetCounter() {
     if (!measData)
         return;
-    const int pos = measData->GetDataListPos();
-    const int size = measData->GetDataListSize();
-    SetLabelText(State, QStringLiteral("%1 / %2").arg(pos < 0 ? 0 : pos + 1).arg(size));
+    // The data sets held, also once the table has wrapped.
+    SetLabelText(State,
+                 QStringLiteral("%1 / %2").arg(measData->GetDataSetCount()).arg(measData->GetDataListSize()));
 }
 
 void TForm1::BuildHeader() {
@@ -101,7 +105,7 @@ void TForm1::AddDataLine(int line, int row) {
         return;
     const TMeasData& store = *measData;
     if (row < 0 || row >= store.GetDataListSize()) {
-        ShowMessageBox("Index Error in AddDataLine()", kCaptionError);
+        OpenMessageBox("Index Error in AddDataLine()", kCaptionError);
         row = 0;
     }
     listModel->AppendLine({QString::number(line + 1), Q(store.GetRowDate(row)), Q(store.GetRowTime(row)),
@@ -114,6 +118,23 @@ void TForm1::AddDataLine(int line, int row) {
     PlotDataSet(line, row);
 }
 
+void TForm1::ListNewDataSets() {
+    if (!measData)
+        return;
+    TMeasData& store = *measData;
+    const TMeasData::UnlistedDataSets fresh = store.TakeUnlistedDataSets();
+    // A full table replaced its oldest data sets: every line moves up and renumbers.
+    if (fresh.oldestReplaced) {
+        RelistDataSets(false);
+        return;
+    }
+    // Several data sets can be stored in one tick (two key presses, a key press and a
+    // single shot, the backlog after a stall): each gets its line, oldest first.
+    const int held = store.GetDataSetCount();
+    for (int k = std::max(0, held - fresh.count); k < held; ++k)
+        AddDataLine(k, store.RowOfDataSet(k));
+}
+
 void TForm1::AddBlankLine() {
     listModel->AppendLine({QString(), QString(), QString()});
     if (!listModel->InBatch())
@@ -123,6 +144,16 @@ void TForm1::AddBlankLine() {
 void TForm1::RebuildList() {
     if (!measData)
         return;
+    // A recording that wrapped leaves the newest data set somewhere in the table: the
+    // table is put in time order, and its last row is the newest from now on.
+    if (measData->IsDataListWrapped())
+        measData->MarkDataListFull();
+    RelistDataSets(true);
+}
+
+void TForm1::RelistDataSets(bool blankLineBelow) {
+    if (!measData)
+        return;
     TMeasData& store = *measData;
     // The list shows the table afresh, oldest data set first; drawing waits for the end.
     ListView1->setUpdatesEnabled(false);
@@ -130,18 +161,12 @@ void TForm1::RebuildList() {
     listModel->Clear();
     Chart1->ClearPoints();
     BuildHeader();
-    const int pos = store.GetDataListPos();
-    const int size = store.GetDataListSize();
-    int line = 0;
-    if (store.IsDataListWrapped()) {
-        for (int row = pos + 1; row < size; ++row)
-            AddDataLine(line++, row);
-    }
-    for (int row = 0; row <= pos; ++row)
-        AddDataLine(line++, row);
-    AddBlankLine();
-    if (store.IsDataListWrapped())
-        store.MarkDataListFull();
+    const int held = store.GetDataSetCount();
+    for (int k = 0; k < held; ++k)
+        AddDataLine(k, store.RowOfDataSet(k));
+    if (blankLineBelow)
+        AddBlankLine();
+    store.TakeUnlistedDataSets(); // all listed now
     listModel->EndBatch();
     ListView1->setUpdatesEnabled(true);
     ListView1->doItemsLayout(); // the scroll range must know the new lines

@@ -60,7 +60,7 @@ void TForm1::FormShow() {
         if (settings.showMeanCompanyTrumak) {
             for (QLabel* label : {Label7, TrumakCompany, Label13, Label14})
                 label->show();
-            meas300->setFont(CourierFont(32, true));
+            meas300->setFont(CourierLineFont(32));
             meas300->adjustSize();
             SetChartGeometry(QRect(375, Chart1->y(), 400, Chart1->height()));
         }

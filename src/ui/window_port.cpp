@@ -7,6 +7,7 @@
 #include "ui/data_set_chart.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
+#include "ui/message_box_queue.h"
 #include "ui/qt_text.h"
 
 namespace kantrel::ui {
@@ -35,6 +36,16 @@ void FormWindowPort::ShowMessage(std::string_view text, std::string_view caption
     // Another thread waits until the operator has closed the box.
     QMetaObject::invokeMethod(
         qApp, [qText, qCaption] { dialogs().Message(qText, qCaption); }, Qt::BlockingQueuedConnection);
+}
+
+void FormWindowPort::OpenMessage(std::string_view text, std::string_view caption,
+                                 std::function<void()> onClosed) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [text = Q(text), caption = Q(caption), onClosed = std::move(onClosed)]() mutable {
+            messageBoxes().Open(text, caption, std::move(onClosed));
+        },
+        OnMainThread() ? Qt::DirectConnection : Qt::QueuedConnection);
 }
 
 void FormWindowPort::SetStatusText(std::string_view text) {

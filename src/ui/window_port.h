@@ -17,6 +17,8 @@ public:
 
     void PostToMainThread(std::function<void()> fn) override;
     void ShowMessage(std::string_view text, std::string_view caption) override;
+    void OpenMessage(std::string_view text, std::string_view caption,
+                     std::function<void()> onClosed) override;
     void SetStatusText(std::string_view text) override;
     void PostFirmwareText(std::string text) override;
     void PostDeviceErrorText(std::string text) override;

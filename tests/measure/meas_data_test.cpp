@@ -46,15 +46,28 @@ TEST(TMeasData, TablePositionOperations) {
     store.AdvanceDataListPos();  // stops at the last row
     EXPECT_EQ(store.GetDataListPos(), kDataListSize - 1);
 
+    // On a wrapped table the newest data set at row 0 goes; the rest is put in time
+    // order, so that the table no longer counts the dropped row as held.
+    for (int row = 0; row < kDataListSize; ++row)
+        store.SetRowMean(row, std::to_string(row));
     store.dataListPos = 0;
     store.dataListWrapped = true;
-    store.DropLastRow();  // 0 -> -1, the wrap mark stays
-    EXPECT_EQ(store.GetDataListPos(), -1);
-    EXPECT_TRUE(store.IsDataListWrapped());
+    store.DropLastRow();
+    EXPECT_EQ(store.GetDataListPos(), kDataListSize - 2);
+    EXPECT_FALSE(store.IsDataListWrapped());
+    EXPECT_EQ(store.GetRowMean(0), "1");
+    EXPECT_EQ(store.GetRowMean(kDataListSize - 2), std::to_string(kDataListSize - 1));
+
+    // Marked full, a wrapped table puts its newest data set into the last row.
+    for (int row = 0; row < kDataListSize; ++row)
+        store.SetRowMean(row, std::to_string(row));
     store.dataListPos = 3;
+    store.dataListWrapped = true;
     store.MarkDataListFull();
     EXPECT_EQ(store.GetDataListPos(), kDataListSize - 1);
     EXPECT_TRUE(store.IsDataListWrapped());
+    EXPECT_EQ(store.GetRowMean(kDataListSize - 1), "3");
+    EXPECT_EQ(store.GetRowMean(0), "4");
     store.ClearDataList();
     EXPECT_EQ(store.GetDataListPos(), -1);
     EXPECT_FALSE(store.IsDataListWrapped());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "measure/date_time.h"
@@ -223,6 +224,82 @@ TEST_F(ProcessSamplesTest, CalibrationErrorShowsOneBoxAtATimeAndSurvivesReentry)
     EXPECT_FALSE(calErrorShowing);
     EXPECT_EQ(store.ringReadIndex, store.ringWriteIndex);
     EXPECT_EQ(store.meanCount, 0);
+}
+
+TEST_F(ProcessSamplesTest, CalibrationErrorBoxDoesNotHoldTheCycleAndStaysTheOnlyOne) {
+    deviceParameters.calInput = {0, 0, 0, 0, 0}; // zero-width segment
+    scope.window.holdBoxes = true;
+    TMeasData store(1);
+    PushSamples(store, 3, 1);
+    store.ProcessSamples();
+    // The cycle returned with the box still open and the ring drained.
+    EXPECT_TRUE(calErrorShowing);
+    EXPECT_EQ(store.ringReadIndex, store.ringWriteIndex);
+    PushSamples(store, 5, 1);
+    store.ProcessSamples(); // the next tick, the box still open
+    EXPECT_EQ(scope.window.Messages().size(), 1u);
+    EXPECT_EQ(scope.window.CloseHeldBoxes(), 1);
+    EXPECT_FALSE(calErrorShowing);
+    PushSamples(store, 1, 1);
+    store.ProcessSamples(); // a new error after the box has closed opens a new one
+    EXPECT_EQ(scope.window.Messages().size(), 2u);
+}
+
+TEST_F(ProcessSamplesTest, FailedExternalProgramStartDoesNotHoldTheCycle) {
+    settings.extProgramm = "missing";
+    scope.launcher.result = 2;
+    scope.window.holdBoxes = true;
+    TMeasData store(1);
+    store.RequestSingleShot();
+    PushSamples(store, 3, 1);
+    EXPECT_TRUE(store.ProcessSamples());
+    EXPECT_EQ(scope.window.Messages(), (std::vector<test::Message>{{"File 'missing' not found!", "Error"}}));
+    ASSERT_EQ(scope.window.heldBoxes.size(), 1u); // still open when the cycle returned
+    EXPECT_EQ(store.ringReadIndex, store.ringWriteIndex);
+}
+
+// The hand-off to the keyboard buffer or the external program may let a timer tick run
+// the cycle again before it returns: the request it serves must already be cleared then.
+TEST_F(ProcessSamplesTest, CycleEnteredAgainDuringTheHandOffStoresAndHandsOnOnce) {
+    const struct {
+        const char* name;
+        bool keyCapture;
+    } cases[] = {{"external program after a single shot", false},
+                 {"key buffer after the instrument key", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        scope.launcher.calls.clear();
+        scope.keys.strokes.clear();
+        settings.extProgramm = c.keyCapture ? "" : "recorder";
+        settings.useSelKeySingleShot = c.keyCapture ? 1 : 0;
+        settings.WriteToKeyBuffer = c.keyCapture;
+        TMeasData store(1);
+        bool entered = false;
+        const auto enterAgain = [&] {
+            if (entered)
+                return;
+            entered = true;
+            PushSamples(store, 1, 5);
+            store.ProcessSamples();
+        };
+        scope.launcher.onLaunch = enterAgain;
+        scope.keys.onEnter = enterAgain;
+        PushSamples(store, 100, 4);
+        if (c.keyCapture) {
+            PushSample(store, '3', 4);
+        } else {
+            store.RequestSingleShot();
+            PushSample(store, 0, 4);
+        }
+        store.ProcessSamples();
+        EXPECT_TRUE(entered);
+        EXPECT_EQ(store.GetDataListPos(), 0);
+        EXPECT_EQ(scope.launcher.calls.size(), c.keyCapture ? 0u : 1u);
+        EXPECT_EQ(std::count(scope.keys.strokes.begin(), scope.keys.strokes.end(), U'\n'),
+                  c.keyCapture ? 1 : 0);
+    }
+    scope.launcher.onLaunch = nullptr;
+    scope.keys.onEnter = nullptr;
 }
 
 TEST_F(ProcessSamplesTest, ConnectionLostCodeReportsAndDisablesKeys) {

@@ -41,6 +41,30 @@ void FakeWindow::ShowMessage(std::string_view text, std::string_view caption) {
     if (onMessage) onMessage(m);
 }
 
+void FakeWindow::OpenMessage(std::string_view text, std::string_view caption,
+                             std::function<void()> onClosed) {
+    ShowMessage(text, caption);
+    if (!onClosed)
+        onClosed = [] {};
+    if (holdBoxes) {
+        std::lock_guard lock(mutex);
+        heldBoxes.push_back(std::move(onClosed));
+        return;
+    }
+    onClosed();
+}
+
+int FakeWindow::CloseHeldBoxes() {
+    std::vector<std::function<void()>> closing;
+    {
+        std::lock_guard lock(mutex);
+        closing.swap(heldBoxes);
+    }
+    for (auto& onClosed : closing)
+        onClosed();
+    return static_cast<int>(closing.size());
+}
+
 void FakeWindow::SetStatusText(std::string_view text) {
     std::lock_guard lock(mutex);
     statusTexts.emplace_back(text);

@@ -25,6 +25,9 @@ class FakeWindow : public WindowPort {
 public:
     void PostToMainThread(std::function<void()> fn) override;
     void ShowMessage(std::string_view text, std::string_view caption) override;
+    // Recorded like ShowMessage; the box closes at once unless holdBoxes is set.
+    void OpenMessage(std::string_view text, std::string_view caption,
+                     std::function<void()> onClosed) override;
     void SetStatusText(std::string_view text) override;
     void PostFirmwareText(std::string text) override;
     void PostDeviceErrorText(std::string text) override;
@@ -37,6 +40,8 @@ public:
     void ChartZoomAll() override;
 
     int RunPosted();  // runs the queued work; returns how many ran
+    // Closes the boxes held open, oldest first; returns how many closed.
+    int CloseHeldBoxes();
 
     struct Point {
         int slot;
@@ -58,6 +63,10 @@ public:
     int zoomAlls = 0;
     // Runs while the message "box" is open (for re-entry tests).
     std::function<void(const Message&)> onMessage;
+    // Boxes opened by OpenMessage stay open (their onClosed pending) until
+    // CloseHeldBoxes().
+    bool holdBoxes = false;
+    std::vector<std::function<void()>> heldBoxes;
     // Event log in call order: "message:<text>", "save", ... for order checks.
     std::vector<std::string> events;
 
@@ -111,17 +120,24 @@ class RecordingKeys : public KeyInjector {
 public:
     bool Available() override { return available; }
     void SendKeyStroke(char32_t ch) override { strokes.push_back(ch); }
-    void SendEnter() override { strokes.push_back(U'\n'); }
+    void SendEnter() override {
+        strokes.push_back(U'\n');
+        if (onEnter)
+            onEnter();
+    }
     void Pause(int ms) override { pauses.push_back(ms); }
     bool available = true;
     std::u32string strokes;
     std::vector<int> pauses;
+    std::function<void()> onEnter; // runs after each Enter (for re-entry tests)
 };
 
 class RecordingLauncher : public ProgramLauncher {
 public:
     int Launch(const std::string& program, const std::string& parameters) override {
         calls.push_back({program, parameters});
+        if (onLaunch)
+            onLaunch();
         return result;
     }
     struct Call {
@@ -129,6 +145,7 @@ public:
     };
     std::vector<Call> calls;
     int result = 42;
+    std::function<void()> onLaunch; // runs during each start (for re-entry tests)
 };
 
 // Puts the process-wide state of the core back to its program-start values: device

@@ -118,6 +118,7 @@ TEST_F(FormCreationTest, CaptionFontsAndColours) {
     EXPECT_FALSE(f.windowIcon().isNull());
     EXPECT_EQ(f.font().pixelSize(), 11);
 
+    // The value labels' size is the height of their line, the others' the font's size.
     const struct {
         QWidget* widget;
         int pixels;
@@ -131,7 +132,12 @@ TEST_F(FormCreationTest, CaptionFontsAndColours) {
                  {f.TrumakCompany, 32, true, true}, {f.LabelOverflow, 96, false, false}};
     for (const auto& c : fonts) {
         SCOPED_TRACE(c.widget->objectName().toStdString());
-        EXPECT_EQ(c.widget->font().pixelSize(), c.pixels);
+        if (c.bold) {
+            EXPECT_LE(QFontMetrics(c.widget->font()).height(), c.pixels);
+            EXPECT_GE(c.widget->font().pixelSize(), c.pixels * 3 / 4);
+        } else {
+            EXPECT_EQ(c.widget->font().pixelSize(), c.pixels);
+        }
         EXPECT_EQ(c.widget->font().bold(), c.bold);
         EXPECT_EQ(c.widget->font().fixedPitch(), c.fixedPitch);
     }
@@ -139,6 +145,28 @@ TEST_F(FormCreationTest, CaptionFontsAndColours) {
     EXPECT_FALSE(f.Image1->pixmap().isNull());
     EXPECT_EQ(f.Image1->pixmap().size(), QSize(800, 65));
     EXPECT_EQ(f.Image3->pixmap().size(), QSize(798, 59));
+}
+
+// The monospace fonts that stand in for Courier reach further below the baseline: at
+// 32 px pkMin (top 530) ran past the bottom of the client area and lost a decimal comma
+// or the descender of its unit, and meas300 ran into the check box below it.
+TEST_F(FormCreationTest, ValueLabelsEndAboveWhatLiesBelowThem) {
+    WriteSettings("[Config]\nshowMeanCompanyTrumak=1\n");
+    for (bool meanOfMeans : {false, true}) {
+        SCOPED_TRACE(meanOfMeans);
+        ui::TForm1& f = meanOfMeans ? StartForm() : CreateForm();
+        const struct {
+            QLabel* label;
+            int limit; // the top of the control below, or the bottom of the client area
+        } labels[] = {{f.pkMax, 340}, {f.pkMaxAvr, 395}, {f.meas300, 460},      {f.pkMinAvr, 515},
+                      {f.pkMin, 562}, {f.Label14, 396},  {f.TrumakCompany, 460}};
+        for (const auto& c : labels) {
+            SCOPED_TRACE(c.label->objectName().toStdString());
+            ui::TForm1::SetLabelText(c.label, QString::fromUtf8("-98,5 kg\u00b5"));
+            EXPECT_LE(c.label->geometry().bottom() + 1, c.limit);
+        }
+        form.reset();
+    }
 }
 
 TEST_F(FormCreationTest, SampleRateItemsListColumnsAndModeGroup) {

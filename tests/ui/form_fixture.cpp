@@ -8,11 +8,28 @@
 #include "settings/settings.h"
 #include "support/measurement_fixture.h"
 #include "support/test_environment.h"
+#include "ui/message_box_queue.h"
 
 namespace kantrel::test {
 
 void FakeDialogs::Message(const QString& text, const QString& caption) {
     messages.push_back({text.toStdString(), caption.toStdString()});
+}
+void FakeDialogs::OpenMessage(const QString& text, const QString& caption, std::function<void()> onClosed) {
+    Message(text, caption);
+    if (holdBoxes)
+        heldBoxes.push_back(std::move(onClosed));
+    else if (onClosed)
+        onClosed();
+}
+bool FakeDialogs::CloseBox() {
+    if (heldBoxes.empty())
+        return false;
+    std::function<void()> onClosed = std::move(heldBoxes.front());
+    heldBoxes.erase(heldBoxes.begin());
+    if (onClosed)
+        onClosed();
+    return true;
 }
 void FakeDialogs::Error(const QString& text) {
     errors.push_back(text.toStdString());
@@ -30,12 +47,14 @@ FormTest::FormTest() {
     std::filesystem::remove(IsolatedEnvironment::Root() + "/work/731config.ini", ignored);
     std::filesystem::remove_all(IsolatedEnvironment::Root() + "/home/.config/Marvix", ignored);
     ui::SetDialogs(&boxes);
+    ui::messageBoxes().Clear();
 }
 
 FormTest::~FormTest() {
     form.reset(); // closes the window: threads stopped, store destroyed
     ports().window = &fakes.window;
     windowPort.reset();
+    ui::messageBoxes().Clear();
     ui::SetDialogs(nullptr);
 }
 
@@ -79,6 +98,12 @@ void FormTest::AttachInstrument(int averagingCount) {
     ports().window->EnableReadoutControls();
     form->TimerInit2->Start(ui::TForm1::kTimerInit2Ms);
     form->TimerInit2Timer();
+}
+
+ui::TForm1& FormTest::StartConnected(int averagingCount) {
+    StartForm();
+    AttachInstrument(averagingCount);
+    return *form;
 }
 
 void FormTest::FeedAndTick(int count, std::int16_t raw) {

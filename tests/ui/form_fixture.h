@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,18 +23,27 @@ struct Box {
     std::string text;
     std::string caption;
     bool operator==(const Box&) const = default;
+    friend void PrintTo(const Box& box, std::ostream* out) {
+        *out << '"' << box.text << "\" / \"" << box.caption << '"';
+    }
 };
 
-// Answers every box and dialog at once and records it.
+// Answers every box and dialog at once and records it; boxes that do not block their
+// caller stay open while holdBoxes is set, until the test closes them.
 class FakeDialogs : public ui::Dialogs {
 public:
     void Message(const QString& text, const QString& caption) override;
+    void OpenMessage(const QString& text, const QString& caption, std::function<void()> onClosed) override;
+    // Closes the oldest box held open; false when none is.
+    bool CloseBox();
     void Error(const QString& text) override;
     QString OpenFileName(const QString& title, const QString& directory, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& directory, const QString& filter) override;
 
     std::vector<Box> messages;
     std::vector<std::string> errors;
+    bool holdBoxes = false;
+    std::vector<std::function<void()>> heldBoxes;
     QString openAnswer;
     QString saveAnswer;
 };
@@ -63,6 +73,8 @@ protected:
     // (a raw count is the value), nominal value 1000, unit "N". Then the window's readout
     // timer tick starts the live refresh.
     void AttachInstrument(int averagingCount = 1);
+    // StartForm + AttachInstrument.
+    ui::TForm1& StartConnected(int averagingCount = 1);
     // Puts `count` samples of one raw value into the ring, ticking the refresh whenever
     // the ring would run full, and ticks once more at the end.
     void FeedAndTick(int count, std::int16_t raw);

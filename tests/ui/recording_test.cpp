@@ -10,7 +10,9 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "device/device_parameters.h"
 #include "device/link_flags.h"
+#include "files/data_file_writer.h"
 #include "form_fixture.h"
 #include "measure/format_value.h"
 #include "measure/meas_data.h"
@@ -26,11 +28,7 @@ namespace {
 class RecordingTest : public FormTest {
 protected:
     // Started, connected, averaging count 1 (every sample completes a mean).
-    ui::TForm1& Ready(int averagingCount = 1) {
-        StartForm();
-        AttachInstrument(averagingCount);
-        return *form;
-    }
+    ui::TForm1& Ready(int averagingCount = 1) { return StartConnected(averagingCount); }
     void TickAllSeries() {
         for (int slot = 0; slot < ui::kSeriesSlots; ++slot) {
             if (!form->IsSeriesChecked(slot))
@@ -50,6 +48,45 @@ protected:
                 form->TimerGetMeasTimer();
         }
         form->TimerGetMeasTimer();
+    }
+    // The data lines of the list (the blank line below a recording left out) and the
+    // data lines that SAVE and the clipboard write, both as TAB-joined fields.
+    std::vector<std::string> ListedLines() const {
+        std::vector<std::string> lines;
+        for (int line = 0; line < form->listModel->LineCount(); ++line) {
+            if (form->listModel->Cell(line, 0).isEmpty())
+                continue;
+            QStringList cells;
+            for (int column = 0; column < ui::DataSetListModel::kColumns; ++column)
+                cells.append(form->listModel->Cell(line, column));
+            lines.push_back(cells.join(QLatin1Char('\t')).toStdString());
+        }
+        return lines;
+    }
+    std::vector<std::string> SavedLines() const {
+        std::vector<std::string> lines = BuildDataSetLines(ListCaptions{}, *measData, sampleRateIndex);
+        lines.erase(lines.begin()); // the header
+        return lines;
+    }
+    // SAVE writes exactly what the list shows, in its order; the Value column holds the
+    // readings `first`..`last` and then `extra`.
+    void ExpectSavedAsListed(int first, int last, const std::vector<int>& extra = {}) {
+        const std::vector<std::string> listed = ListedLines();
+        const std::vector<std::string> saved = SavedLines();
+        ASSERT_EQ(saved.size(), listed.size());
+        const auto differ = std::mismatch(saved.begin(), saved.end(), listed.begin());
+        ASSERT_TRUE(differ.first == saved.end())
+            << "saved: " << *differ.first << "\nlisted: " << *differ.second;
+        std::vector<int> readings;
+        for (int r = first; r <= last; ++r)
+            readings.push_back(r);
+        readings.insert(readings.end(), extra.begin(), extra.end());
+        ASSERT_EQ(listed.size(), readings.size());
+        for (std::size_t i : {std::size_t{0}, readings.size() - 1}) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(form->listModel->Cell(static_cast<int>(i), 4).toStdString(), FormatValue(readings[i]));
+        }
+        EXPECT_EQ(form->State->text(), QStringLiteral("%1 / 10240").arg(readings.size()));
     }
     std::vector<double> Ys(int slot) const {
         std::vector<double> ys;
@@ -250,14 +287,15 @@ TEST_F(RecordingTest, AutomaticRecordingWrapsAndIsRebuiltOldestFirst) {
     EXPECT_EQ(scroll->value(), scroll->maximum()); // the newest line and the blank line in view
     EXPECT_EQ(f.State->text(), QStringLiteral("10240 / 10240"));
     EXPECT_EQ(measData->GetDataListPos(), kDataListSize - 1);
-    // Oldest first: data set 60 (row 60) is line 1, data set 10299 (row 59) line 10240.
+    // Oldest first: data set 60 is line 1, data set 10299 line 10240.
     EXPECT_EQ(f.listModel->Cell(0, 0), QStringLiteral("1"));
-    EXPECT_EQ(f.listModel->Cell(0, 4).toStdString(), measData->GetRowMean(60));
+    // The table is in time order from the rebuild on: the oldest in row 0.
+    EXPECT_EQ(f.listModel->Cell(0, 4).toStdString(), measData->GetRowMean(0));
     EXPECT_EQ(f.listModel->Cell(0, 4).toStdString(), FormatValue(60.0));
     EXPECT_EQ(f.listModel->Cell(kDataListSize - 1, 0), QStringLiteral("10240"));
     EXPECT_EQ(f.listModel->Cell(kDataListSize - 1, 4).toStdString(), FormatValue(10299.0));
     EXPECT_EQ(f.listModel->Cell(kDataListSize, 0), QString()); // the blank line
-    EXPECT_DOUBLE_EQ(f.firstDataSetTime, measData->GetRowTimestamp(60));
+    EXPECT_DOUBLE_EQ(f.firstDataSetTime, measData->GetRowTimestamp(0));
     for (int slot = 0; slot < ui::kSeriesSlots; ++slot)
         EXPECT_EQ(f.Chart1->PointCount(slot), kDataListSize);
     EXPECT_EQ(Xs(ui::kSlotValue).back(), kDataListSize);
@@ -266,6 +304,50 @@ TEST_F(RecordingTest, AutomaticRecordingWrapsAndIsRebuiltOldestFirst) {
     EXPECT_FALSE(f.RadioGroupGraficMode->isEnabled());
     EXPECT_EQ(f.ErrorString->text(), QString());
     EXPECT_EQ(Saves(), 0);
+}
+
+// The rebuild of a wrapped recording put the position on the last row while the newest
+// data set sat lower: SAVE wrote the data sets out of time order, the next single shot
+// overwrote a recent one instead of the oldest, and CLR LAST left the data set it took
+// from the list in the file.
+TEST_F(RecordingTest, SaveWritesWhatTheListShowsAfterAWrappedRecordingSingleShotsAndClearLast) {
+    ui::TForm1& f = Ready();
+    f.Start->click();
+    FeedCounting(kDataListSize + 60, 0); // readings 0 to 10299
+    f.Stop->click();
+    f.TimerGetMeasTimer(); // the rebuild
+    ExpectSavedAsListed(60, 10299);
+
+    SingleShot(20000); // replaces the oldest
+    ExpectSavedAsListed(61, 10299, {20000});
+    f.ClrLast->click();
+    f.TimerGetMeasTimer();
+    ExpectSavedAsListed(61, 10299);
+    SingleShot(20001); // takes the free row
+    ExpectSavedAsListed(61, 10299, {20001});
+    SingleShot(20002);
+    ExpectSavedAsListed(62, 10299, {20001, 20002});
+    EXPECT_EQ(Xs(ui::kSlotValue).size(), static_cast<std::size_t>(kDataListSize));
+    EXPECT_EQ(Ys(ui::kSlotValue).front(), 62.0);
+    EXPECT_EQ(Ys(ui::kSlotValue).back(), 20002.0);
+}
+
+// After a recording the list ends with a blank line, and single shots are listed below it.
+TEST_F(RecordingTest, ClearLastAfterARecordingAndASingleShotRemovesThatSingleShot) {
+    ui::TForm1& f = Ready();
+    TickAllSeries();
+    f.Start->click();
+    FeedCounting(3, 1);
+    f.Stop->click();
+    f.TimerGetMeasTimer();
+    SingleShot(40);
+    ASSERT_EQ(f.listModel->LineCount(), 5); // three, the blank line, the single shot
+    f.ClrLast->click();
+    f.TimerGetMeasTimer();
+    ExpectSavedAsListed(1, 3);
+    EXPECT_EQ(f.listModel->LineCount(), 4);
+    EXPECT_EQ(f.listModel->Cell(3, 0), QString()); // the blank line stays
+    EXPECT_EQ(Ys(ui::kSlotValue), (std::vector<double>{1, 2, 3}));
 }
 
 TEST_F(RecordingTest, RecordingStoppedBeforeAnyDataSetLeavesTheBlankLine) {

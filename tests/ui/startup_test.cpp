@@ -136,7 +136,7 @@ TEST_F(StartupTest, CustomisedSettingsShapeTheWindow) {
 
     for (QLabel* label : {f.Label7, f.TrumakCompany, f.Label13, f.Label14})
         EXPECT_FALSE(label->isHidden());
-    EXPECT_EQ(f.meas300->font().pixelSize(), 32);
+    EXPECT_EQ(f.meas300->font(), f.pkMax->font()); // 32 px, as the other value labels
     EXPECT_EQ(f.Chart1->geometry(), QRect(375, 278, 400, 270));
 }
 

@@ -43,6 +43,13 @@ TEST_F(WindowPortTest, MessagesKeysStatusSaveAndChartFeed) {
     WindowPort& port = *ports().window;
     port.ShowMessage("Sensor Calibration Error", kCaptionError);
     EXPECT_EQ(boxes.messages, (std::vector<Box>{{"Sensor Calibration Error", "Error"}}));
+    bool closed = false;
+    boxes.holdBoxes = true;
+    port.OpenMessage("File 'x' not found!", kCaptionError, [&] { closed = true; });
+    EXPECT_EQ(boxes.messages.back(), (Box{"File 'x' not found!", "Error"}));
+    EXPECT_FALSE(closed);
+    boxes.CloseBox();
+    EXPECT_TRUE(closed);
 
     port.SetStatusText("No connection to Device");
     EXPECT_EQ(form->ErrorString->text(), QStringLiteral("No connection to Device"));
