@@ -1,7 +1,6 @@
 // The processing cycle: drains the sample ring on the main thread, one 1 ms sample at
 // a time, into means, peaks, the zero and recorded data sets.
 
-#include <charconv>
 #include <cmath>
 #include <fmt/format.h>
 
@@ -11,6 +10,7 @@
 #include "measure/format_value.h"
 #include "measure/keyboard_output.h"
 #include "measure/meas_data.h"
+#include "measure/value_text.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 
@@ -18,24 +18,6 @@ namespace kantrel {
 namespace {
 
 constexpr int kChartSlots = 5;
-
-// A value text back into a number: the first regional separator is the decimal point.
-bool ParseValueText(std::string_view text, std::string_view separator, double& out) {
-    char buffer[64];
-    std::size_t n = 0;
-    bool replaced = false;
-    for (std::size_t i = 0; i < text.size() && n < sizeof buffer; ++i) {
-        if (!replaced && !separator.empty() && text.substr(i, separator.size()) == separator) {
-            buffer[n++] = '.';
-            i += separator.size() - 1;
-            replaced = true;
-        } else if (n > 0 || text[i] != ' ') {
-            buffer[n++] = text[i];
-        }
-    }
-    const auto [end, ec] = std::from_chars(buffer, buffer + n, out);
-    return n > 0 && ec == std::errc() && end != buffer;
-}
 
 }  // namespace
 
@@ -190,8 +172,9 @@ void TMeasData::FeedChart() {
             if (!chart.IsSeriesChecked(slot)) continue;
             // The row being overwritten had placed this point.
             if (dataListWrapped) chart.ChartDeletePoint(slot, dataListPos / step);
-            double y = 0.0;
-            if (ParseValueText(*texts[slot], separator, y)) chart.ChartAddPoint(slot, dataListPos, y);
+            // A text that shows no finite number gives no point.
+            if (const auto y = ParseValueText(*texts[slot], separator))
+                chart.ChartAddPoint(slot, dataListPos, *y);
         }
     }
     if (dataListPos == 0) chart.ChartZoomAll();

@@ -6,6 +6,7 @@
 #include <QLocale>
 
 #include "measure/meas_data.h"
+#include "measure/value_text.h"
 #include "settings/settings.h"
 #include "ui/data_set_chart.h"
 #include "ui/form1.h"
@@ -91,10 +92,9 @@ void TForm1::PlotDataSet(int line, int row) {
     for (int slot = 0; slot < kSeriesSlots; ++slot) {
         if (!IsSeriesChecked(slot))
             continue;
-        double y = 0.0;
-        // A text that is no number (a hand-edited file) gives no point.
-        if (ParseValueText(texts[slot], separator, y))
-            Chart1->AddPoint(slot, x, y);
+        // A text that shows no finite number (a hand-edited file) gives no point.
+        if (const auto y = ParseValueText(texts[slot], separator))
+            Chart1->AddPoint(slot, x, *y);
     }
 }
 

@@ -1,7 +1,6 @@
 #include "ui/number_pattern.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <fmt/format.h>
 
@@ -72,36 +71,6 @@ std::string FormatWithPattern(double value, const NumberPattern& pattern, std::s
     if (out.empty() || out == "-")
         out += '0'; // "#" alone on zero still shows something
     return out;
-}
-
-} // namespace kantrel::ui
-
-namespace kantrel::ui {
-
-bool ParseValueText(std::string_view text, std::string_view decimalSeparator, double& value) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    std::string plain;
-    const auto at = decimalSeparator.empty() ? std::string_view::npos : text.find(decimalSeparator);
-    if (at == std::string_view::npos) {
-        plain = text;
-    } else {
-        plain.append(text.substr(0, at));
-        plain.push_back('.');
-        plain.append(text.substr(at + decimalSeparator.size()));
-    }
-    if (!plain.empty() && plain.front() == '+')
-        plain.erase(0, 1);
-    if (plain.empty())
-        return false;
-    double parsed = 0.0;
-    const auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), parsed);
-    if (ec != std::errc() || end != plain.data() + plain.size())
-        return false;
-    value = parsed;
-    return true;
 }
 
 } // namespace kantrel::ui

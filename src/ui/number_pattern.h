@@ -24,11 +24,3 @@ std::string FormatWithPattern(double value, const NumberPattern& pattern, std::s
                               std::string_view groupSeparator);
 
 } // namespace kantrel::ui
-
-namespace kantrel::ui {
-
-// A value text of the program (regional decimal separator, maybe leading blanks) back
-// into a number; false when it is not one.
-bool ParseValueText(std::string_view text, std::string_view decimalSeparator, double& value);
-
-} // namespace kantrel::ui

@@ -1,6 +1,7 @@
 // The list operations: header captions with the unit, data lines, the blank line and a
 // bad table row.
 
+#include <QCheckBox>
 #include <QTreeView>
 
 #include "device/device_parameters.h"
@@ -73,14 +74,23 @@ TEST_F(DataSetListTest, LinesCopyTheRowsAndTheBlankLineEndsTheList) {
     EXPECT_EQ(f.Chart1->Series(ui::kSlotMax)->data()->at(0)->key, 5.0);
 }
 
-TEST_F(DataSetListTest, TextThatIsNoNumberGivesNoPoint) {
+TEST_F(DataSetListTest, TextThatShowsNoFiniteNumberGivesNoPoint) {
     ui::TForm1& f = StartForm();
+    for (int slot = 0; slot < ui::kSeriesSlots; ++slot)
+        f.SeriesCheckBox(slot)->setChecked(true);
     measData->SetRowMean(0, "n/a");
     measData->SetRowMin(0, "2,0");
+    measData->SetRowMax(0, " inf");
+    measData->SetRowMinAvr(0, " nan");
+    measData->SetRowMaxAvr(0, "-1e999");
     f.AddDataLine(0, 0);
-    EXPECT_EQ(f.Chart1->PointCount(ui::kSlotValue), 0);
-    EXPECT_EQ(f.Chart1->PointCount(ui::kSlotMin), 1);
+    const int points[ui::kSeriesSlots] = {0, 1, 0, 0, 0};
+    for (int slot = 0; slot < ui::kSeriesSlots; ++slot) {
+        SCOPED_TRACE(slot);
+        EXPECT_EQ(f.Chart1->PointCount(slot), points[slot]);
+    }
     EXPECT_EQ(f.listModel->Cell(0, 4), QStringLiteral("n/a"));
+    EXPECT_EQ(f.listModel->Cell(0, 6), QStringLiteral(" inf"));
 }
 
 } // namespace

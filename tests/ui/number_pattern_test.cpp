@@ -1,4 +1,4 @@
-// Axis label patterns and the reading of value texts.
+// Axis label patterns and the label steps of the axes.
 
 #include <gtest/gtest.h>
 
@@ -54,27 +54,6 @@ TEST(NumberPatternTest, FormatsWithTheLocaleSeparators) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.pattern) + " " + c.text);
         EXPECT_EQ(FormatWithPattern(c.value, ParseNumberPattern(c.pattern), c.decimal, c.group), c.text);
-    }
-}
-
-TEST(NumberPatternTest, ReadsValueTextsWithTheRegionalSeparator) {
-    const struct {
-        const char* text;
-        const char* separator;
-        bool ok;
-        double value;
-    } cases[] = {
-        {"  12,500", ",", true, 12.5}, {"-0,25", ",", true, -0.25}, {"3.5", ".", true, 3.5},
-        {"1000", ",", true, 1000},     {"", ",", false, 0},         {"abc", ",", false, 0},
-        {"1,2,3", ",", false, 0},      {"7 N", ",", false, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        double value = -99;
-        EXPECT_EQ(ParseValueText(c.text, c.separator, value), c.ok);
-        if (c.ok) {
-            EXPECT_DOUBLE_EQ(value, c.value);
-        }
     }
 }
 

@@ -11,6 +11,7 @@
 #include "form_fixture.h"
 #include "measure/format_value.h"
 #include "measure/meas_data.h"
+#include "measure/value_text.h"
 #include "sim/scenario.h"
 #include "sim/sim_clock.h"
 #include "sim/simulated_instrument.h"
@@ -89,9 +90,7 @@ protected:
     double ShownMean() const {
         QString text = form->meas300->text();
         text.chop(2); // " N"
-        double value = -1;
-        ui::ParseValueText(text.toStdString(), ",", value);
-        return value;
+        return ParseValueText(text.toStdString(), ",").value_or(-1);
     }
 
     bool Sent(const std::string& command) const {
