@@ -21,6 +21,7 @@
 #include "ui/form1.h"
 #include "ui/form_fonts.h"
 #include "ui/qt_text.h"
+#include "ui/statistics_feature.h"
 
 namespace kantrel::ui {
 
@@ -51,6 +52,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     // FormCreate: the second banner stays hidden.
     Image3->hide();
     SetDialogOwner(this);
+    statistics = std::make_unique<StatisticsFeature>(*this);
 }
 
 TForm1::~TForm1() {

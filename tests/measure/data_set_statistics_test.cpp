@@ -13,14 +13,7 @@ namespace kantrel {
 namespace {
 
 using test::kNaN;
-
-// A value as the list shows it: a blank in place of the plus sign, a regional comma.
-std::string ListText(double value) {
-    std::string text = fmt::format("{}", value);
-    if (const auto point = text.find('.'); point != std::string::npos)
-        text[point] = ',';
-    return value >= 0 ? " " + text : text;
-}
+using test::ListText;
 
 DataSetStatistics FromTexts(const std::vector<ValueTexts>& rows, std::optional<Limits> limits = {},
                             const std::string& separator = ",") {

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <fmt/format.h>
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "measure/statistics.h"
@@ -83,6 +85,14 @@ inline void ExpectClose(const std::optional<double>& actual, const std::optional
     if (expected) {
         EXPECT_NEAR(*actual, *expected, 1e-12 * std::max(1.0, std::fabs(*expected)));
     }
+}
+
+// A value as the list shows it: a blank in place of the plus sign, the given separator.
+inline std::string ListText(double value, char separator = ',') {
+    std::string text = fmt::format("{}", value);
+    if (const auto point = text.find('.'); point != std::string::npos)
+        text[point] = separator;
+    return value >= 0 ? " " + text : text;
 }
 
 // Every figure of the case.
