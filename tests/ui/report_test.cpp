@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 
 #include "settings/settings.h"
 #include "statistics_fixture.h"
@@ -40,6 +41,12 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
 
 class ReportTest : public StatisticsFixture {
 protected:
+    // The PDF is read back with poppler-utils, which script/setup installs.
+    static void RequireTools(const std::string& tools) {
+        std::istringstream names(tools);
+        for (std::string name; names >> name;)
+            ASSERT_FALSE(OutputOf("command -v " + name).empty()) << name << " is missing: run script/setup";
+    }
     static std::string Folder() { return IsolatedEnvironment::Root() + "/reports"; }
 
     // Writes the report through the menu's action with the dialog answered.
@@ -69,8 +76,7 @@ protected:
 };
 
 TEST_F(ReportTest, ReportHoldsTheRunTheFiguresAndEveryDataSet) {
-    if (OutputOf("command -v pdftotext pdfinfo").empty())
-        GTEST_SKIP() << "pdftotext and pdfinfo (poppler-utils) are not installed";
+    ASSERT_NO_FATAL_FAILURE(RequireTools("pdftotext pdfinfo"));
     StartForm();
     AttachInstrument();
     form->BuildHeader();
@@ -124,8 +130,7 @@ TEST_F(ReportTest, ReportHoldsTheRunTheFiguresAndEveryDataSet) {
 }
 
 TEST_F(ReportTest, ChartIsDrawnAsVectorGraphics) {
-    if (OutputOf("command -v pdfimages").empty())
-        GTEST_SKIP() << "pdfimages (poppler-utils) is not installed";
+    ASSERT_NO_FATAL_FAILURE(RequireTools("pdfimages"));
     StartForm();
     ShowValues({" 1,0", " 2,0"});
     const std::string path = Folder() + "/vector.pdf";
@@ -137,8 +142,7 @@ TEST_F(ReportTest, ChartIsDrawnAsVectorGraphics) {
 }
 
 TEST_F(ReportTest, WithoutLimitsTheTableHasNoVerdict) {
-    if (OutputOf("command -v pdftotext").empty())
-        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    ASSERT_NO_FATAL_FAILURE(RequireTools("pdftotext"));
     StartForm();
     ShowValues({" 1,0", " 2,0"});
     SetLimits(0.0, 1.5, false);
