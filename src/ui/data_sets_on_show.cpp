@@ -1,5 +1,6 @@
 #include "ui/data_sets_on_show.h"
 
+#include <algorithm>
 #include <string>
 
 #include "measure/meas_data.h"
@@ -30,11 +31,11 @@ bool DataSetsOnShow::TableAhead() {
     return measData && (measData->IsAutoRecording() || listRebuildPending);
 }
 
-void DataSetsOnShow::ForEach(const std::function<void(const DataSetTexts&)>& visit) const {
+void DataSetsOnShow::ForEach(const std::function<void(const DataSetTexts&)>& visit, int firstText) const {
     if (TableAhead())
         ForEachTableRow(visit);
     else
-        ForEachListLine(visit);
+        ForEachListLine(visit, firstText);
 }
 
 void DataSetsOnShow::ForEachTableRow(const std::function<void(const DataSetTexts&)>& visit) const {
@@ -58,13 +59,14 @@ void DataSetsOnShow::ForEachTableRow(const std::function<void(const DataSetTexts
         visitRow(row);
 }
 
-void DataSetsOnShow::ForEachListLine(const std::function<void(const DataSetTexts&)>& visit) const {
+void DataSetsOnShow::ForEachListLine(const std::function<void(const DataSetTexts&)>& visit,
+                                     int firstText) const {
     std::array<std::string, kDataSetTexts> buffers;
+    DataSetTexts texts;
     for (int line = 0; line < list_.LineCount(); ++line) {
         if (list_.Cell(line, 0).isEmpty())
             continue;
-        DataSetTexts texts;
-        for (int c = 0; c < kDataSetTexts; ++c) {
+        for (int c = std::max(0, firstText); c < kDataSetTexts; ++c) {
             const auto i = static_cast<std::size_t>(c);
             ToUtf8(list_.Cell(line, c), buffers[i]);
             texts[i] = buffers[i];
@@ -75,10 +77,12 @@ void DataSetsOnShow::ForEachListLine(const std::function<void(const DataSetTexts
 
 DataSetStatistics StatisticsOnShow(const DataSetListModel& list) {
     DataSetStatisticsAccumulator accumulator(regional().DecimalSeparator(), LimitsInEffect(settings));
-    DataSetsOnShow(list).ForEach([&](const DataSetTexts& t) {
-        accumulator.Add({t[kFirstValueText], t[kFirstValueText + 1], t[kFirstValueText + 2],
-                         t[kFirstValueText + 3], t[kFirstValueText + 4]});
-    });
+    DataSetsOnShow(list).ForEach(
+        [&](const DataSetTexts& t) {
+            accumulator.Add({t[kFirstValueText], t[kFirstValueText + 1], t[kFirstValueText + 2],
+                             t[kFirstValueText + 3], t[kFirstValueText + 4]});
+        },
+        kFirstValueText);
     return accumulator.Take();
 }
 

@@ -25,12 +25,13 @@ public:
 
     // True while the table holds data sets that the list does not show yet.
     static bool TableAhead();
-    // Calls visit for each data set; its texts live until visit returns.
-    void ForEach(const std::function<void(const DataSetTexts&)>& visit) const;
+    // Calls visit for each data set; its texts live until visit returns. Texts before
+    // firstText stay empty (reading the list's texts costs time).
+    void ForEach(const std::function<void(const DataSetTexts&)>& visit, int firstText = 0) const;
 
 private:
     void ForEachTableRow(const std::function<void(const DataSetTexts&)>& visit) const;
-    void ForEachListLine(const std::function<void(const DataSetTexts&)>& visit) const;
+    void ForEachListLine(const std::function<void(const DataSetTexts&)>& visit, int firstText) const;
 
     const DataSetListModel& list_;
 };
