@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 #include "measure/meas_data.h"
 #include "settings/language.h"
@@ -100,8 +102,7 @@ void StatisticsFeature::OpenStatistics() {
     if (!window_) {
         window_ = new StatisticsWindow(&form_);
         connect(window_, &StatisticsWindow::LimitsChanged, this, &StatisticsFeature::LimitsChanged);
-        // Beside the main window, clear of its controls.
-        window_->move(form_.frameGeometry().topRight() + QPoint(8, 0));
+        PlaceBesideForm();
     }
     window_->ShowLimitSettings();
     window_->show();
@@ -109,6 +110,19 @@ void StatisticsFeature::OpenStatistics() {
     window_->activateWindow();
     marks_.Sync();
     Refresh();
+}
+
+// Beside the main window, clear of its controls, and on the screen.
+void StatisticsFeature::PlaceBesideForm() {
+    const QRect form = form_.frameGeometry();
+    QPoint at = form.topRight() + QPoint(8, 0);
+    if (const QScreen* screen = form_.screen()) {
+        const QRect free = screen->availableGeometry();
+        if (at.x() + window_->width() > free.right())
+            at.setX(std::max(free.left(), form.left() - window_->width() - 8));
+        at.setY(std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() - window_->height())));
+    }
+    window_->move(at);
 }
 
 void StatisticsFeature::WriteReport() {

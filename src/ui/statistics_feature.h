@@ -52,6 +52,7 @@ private:
     void Refresh();
     void UpdateIntervalOver();
     bool WindowShown() const;
+    void PlaceBesideForm();
 
     // Where the table stood at the last refresh, while it runs ahead of the list.
     struct TableMark {
