@@ -79,6 +79,22 @@ TEST_F(LimitMarksTest, LinesWhoseValueLiesOutsideAreRed) {
     }
 }
 
+TEST_F(LimitMarksTest, WithLimitsOffTheListLooksAsWithoutTheFeature) {
+    WriteSettings("[Config]\nLimitsOn=0\nLimitLow=0\nLimitHigh=5\n");
+    StartForm();
+    form->show();
+    ShowValues({" 9,0", " 10,0", " 11,0"});
+    form->ListView1->setCurrentIndex(form->listModel->index(1, 0)); // a selected line too
+    Sync();
+    const QImage withFeature = form->ListView1->viewport()->grab().toImage();
+    ui::OutsideLinesDelegate& feature = Delegate();
+    QStyledItemDelegate plain;
+    form->ListView1->setItemDelegate(&plain);
+    const QImage without = form->ListView1->viewport()->grab().toImage();
+    form->ListView1->setItemDelegate(&feature);
+    EXPECT_EQ(withFeature, without);
+}
+
 TEST_F(LimitMarksTest, LimitsFromTheSettingsFileMarkTheLoadedLines) {
     WriteSettings("[Config]\nLimitsOn=1\nLimitLow=0\nLimitHigh=5\n");
     StartForm();
