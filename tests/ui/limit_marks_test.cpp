@@ -2,6 +2,8 @@
 // as dashed lines in the chart, the live value in red while outside; and nothing of it
 // while the limits are off.
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QTreeView>
@@ -135,6 +137,25 @@ TEST_F(LimitMarksTest, ChartDrawsTheLimitsAsDashedLines) {
     SetLimits(std::nullopt, 11.5, false);
     Sync();
     EXPECT_EQ(form->Chart1->itemCount(), itemsWithout);
+}
+
+TEST_F(LimitMarksTest, ClipboardExportStaysAsItWasWithLimitsOn) {
+    StartForm();
+    AttachInstrument();
+    for (const std::int16_t raw : {100, 300}) {
+        form->ButtonSingleShotClick();
+        FeedAndTick(1, raw);
+    }
+    form->ButtonExcelClick();
+    const QString without = QGuiApplication::clipboard()->text();
+    ASSERT_EQ(without.count(QStringLiteral("\r\n")), 3);
+
+    SetLimits(150.0, 250.0);
+    Sync();
+    ASSERT_EQ(OutsideLines(), (std::vector<int>{0, 1}));
+    QGuiApplication::clipboard()->clear();
+    form->ButtonExcelClick();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), without);
 }
 
 TEST_F(LimitMarksTest, LiveValueIsRedWhileOutside) {
