@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
-#include <unistd.h>
 #include <utility>
+#include <unistd.h>
 
 #include "measure/value_text.h"
 #include "settings/ini_file.h"
