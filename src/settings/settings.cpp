@@ -1,12 +1,14 @@
 #include "settings/settings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
 #include <utility>
 #include <unistd.h>
 
+#include "measure/value_text.h"
 #include "settings/ini_file.h"
 
 namespace kantrel {
@@ -164,6 +166,9 @@ void ReadSettings(std::string_view localeSeparator) {
     s.TimerClrPeakMs = std::max(0, ini.ReadInteger(c, "TimerClrPeakMs", 250));
     s.ShowClrPeakCheckBox = ini.ReadBool(c, "ShowClrPeakCheckBox", false);
     s.DecimalSeparator = FirstCharacter(ini.ReadString(c, "DecimalSeparator", localeSeparator));
+    s.LimitsOn = ini.ReadBool(c, "LimitsOn", false);
+    s.LimitLow = ParseLimitSetting(ini.ReadString(c, "LimitLow", ""));
+    s.LimitHigh = ParseLimitSetting(ini.ReadString(c, "LimitHigh", ""));
     s.WriteToKeyBuffer = ini.ReadBool(c, "WriteToKeyBuffer", false);
     s.ShowKeyBufCheckBox = ini.ReadBool(c, "ShowKeyBufCheckBox", false);
     s.KeyDebounceTimeMs = std::max(0, ini.ReadInteger(c, "KeyDebounceTimeMs", 70));
@@ -211,6 +216,20 @@ StoreResult StoreSetting(std::string_view key, std::string_view value) {
 StoreResult StoreSettings(std::string_view key1, std::string_view value1, std::string_view key2,
                           std::string_view value2) {
     return StoreEntries(SettingsFilePath(), kConfigSection, {{key1, value1}, {key2, value2}});
+}
+
+std::string LimitSettingText(const std::optional<double>& limit) {
+    if (!limit)
+        return {};
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, *limit);
+    return ec == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+std::optional<double> ParseLimitSetting(std::string_view text) {
+    if (auto value = ParseValueText(text, "."))
+        return value;
+    return ParseValueText(text, ",");
 }
 
 void CommaToDot(std::string& text) {

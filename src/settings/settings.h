@@ -45,6 +45,11 @@ struct Settings {
     int TimerClrPeakMs = 250;
     bool ShowClrPeakCheckBox = false;
     std::string DecimalSeparator;  // one character (UTF-8); empty: no replacement
+    // Limits of the Value. "LimitsOn" switches them; a limit that is absent, empty or not a
+    // number is off, so that either may be off.
+    bool LimitsOn = false;
+    std::optional<double> LimitLow;
+    std::optional<double> LimitHigh;
     bool WriteToKeyBuffer = false;
     bool ShowKeyBufCheckBox = false;
     int KeyDebounceTimeMs = 70;
@@ -90,6 +95,12 @@ StoreResult StoreSettings(std::string_view key1, std::string_view value1, std::s
 // The same on an explicit file (the language choice lives at LanguageChoicePath()).
 StoreResult StoreSettingAt(const std::optional<std::string>& path, std::string_view section,
                            std::string_view key, std::string_view value);
+
+// A limit as "LimitLow" and "LimitHigh" hold it: with a point, whatever the locale, so
+// that the file reads the same under every locale; empty when the limit is off. Reading
+// also takes a comma (a hand-edited file); what is not a finite number is off.
+std::string LimitSettingText(const std::optional<double>& limit);
+std::optional<double> ParseLimitSetting(std::string_view text);
 
 // The first "," becomes ".".
 void CommaToDot(std::string& text);

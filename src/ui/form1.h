@@ -29,6 +29,7 @@ namespace kantrel::ui {
 
 class DataSetChart;
 class DataSetListModel;
+class StatisticsFeature;
 
 // The five series slots of the chart, each with its check box and value label.
 enum SeriesSlot { kSlotValue = 0, kSlotMin = 1, kSlotMax = 2, kSlotMinAvr = 3, kSlotMaxAvr = 4 };
@@ -94,6 +95,9 @@ public:
 
     DataSetListModel* listModel = nullptr;
 
+    // Statistics, limits and the report, reached through the context menus and F9.
+    std::unique_ptr<StatisticsFeature> statistics;
+
     // --- Timers (through the timer port, so that tests can tick them by hand) ---
     std::unique_ptr<MainThreadTimer> TimerInit2;      // 10 ms
     std::unique_ptr<MainThreadTimer> TimerGetMeas;    // 100 ms
@@ -119,7 +123,7 @@ public:
 
     // Runs a handler; an error raised inside is shown in the error box and the program
     // goes on.
-    template <typename F> void Safely(F&& handler);
+    template <typename F> static void Safely(F&& handler);
     static void ShowHandlerError(const char* what);
     // A modal box with an OK button (through the dialogs of dialogs.h).
     static void ShowMessageBox(std::string_view text, std::string_view caption);
@@ -188,6 +192,10 @@ public slots:
     void ReadLanguageChoice();
     bool FillLanguageList();
     void TranslateComponents();
+
+signals:
+    // The end of each display refresh (TimerGetMeasTimer).
+    void DisplayRefreshed();
 
 public:
     // Version of the program, "a.b.c.d".

@@ -22,6 +22,7 @@
 #include "ui/form_fonts.h"
 #include "ui/message_box_queue.h"
 #include "ui/qt_text.h"
+#include "ui/statistics_feature.h"
 
 namespace kantrel::ui {
 
@@ -52,6 +53,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     // FormCreate: the second banner stays hidden.
     Image3->hide();
     SetDialogOwner(this);
+    statistics = std::make_unique<StatisticsFeature>(*this);
 }
 
 TForm1::~TForm1() {

@@ -74,6 +74,7 @@ void TForm1::TimerGetMeasTimer() {
     LabelOverflow->setVisible(overloadHoldOff > 0);
     SetLabelText(TrumakCompany, Q(meanOfMeansText));
     SetLabelText(Label14, QStringLiteral(" ") + QString::number(meanOfMeansCount));
+    emit DisplayRefreshed();
 }
 
 void TForm1::ScrollListToEnd() {

@@ -215,6 +215,43 @@ TEST_F(SettingsTest, StoreWritesAtOnceAndBooleansReadBack) {
     EXPECT_EQ(r.status, StoreResult::Status::NoAppData);
 }
 
+TEST_F(SettingsTest, LimitsReadBackAndWhatCannotBeReadIsOff) {
+    struct Case {
+        const char* entries;
+        bool on;
+        std::optional<double> low, high;
+    } cases[] = {
+        {"", false, std::nullopt, std::nullopt},
+        {"LimitsOn=1\nLimitLow=9.5\nLimitHigh=10.5\n", true, 9.5, 10.5},
+        {"LimitsOn=1\nLimitLow=-0.25\n", true, -0.25, std::nullopt},
+        {"LimitsOn=1\nLimitLow=\nLimitHigh=1e3\n", true, std::nullopt, 1000.0},
+        // A hand-edited file may hold the regional comma.
+        {"LimitsOn=1\nLimitLow=9,5\n", true, 9.5, std::nullopt},
+        {"LimitsOn=yes\nLimitLow=low\nLimitHigh=10.5.1\n", false, std::nullopt, std::nullopt},
+        {"LimitsOn=1\nLimitLow=nan\nLimitHigh=inf\n", true, std::nullopt, std::nullopt},
+        {"LimitsOn=0\nLimitLow=1\nLimitHigh=2\n", false, 1.0, 2.0},
+    };
+    fs::create_directories(PerUser(""));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entries);
+        WriteFileBytes(PerUser("731config.ini"), std::string("[Config]\n") + c.entries);
+        ReadSettings(",");
+        EXPECT_EQ(settings.LimitsOn, c.on);
+        EXPECT_EQ(settings.LimitLow, c.low);
+        EXPECT_EQ(settings.LimitHigh, c.high);
+    }
+
+    // What is stored reads back as the same number, whatever the locale.
+    for (const double limit : {0.1, -1234.5678, 1e-7, 250.0}) {
+        SCOPED_TRACE(limit);
+        ASSERT_TRUE(StoreSetting("LimitHigh", LimitSettingText(limit)));
+        ReadSettings(",");
+        EXPECT_EQ(settings.LimitHigh, limit);
+    }
+    EXPECT_EQ(LimitSettingText(std::nullopt), "");
+    EXPECT_EQ(LimitSettingText(10.5), "10.5");
+}
+
 TEST(Separators, Conversions) {
     test::PortsScope scope;
     struct Case {

@@ -3,105 +3,20 @@
 // commands, a lost connection, a missing instrument and a close during the readout.
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 
 #include "device/connection.h"
-#include "form_fixture.h"
 #include "measure/format_value.h"
 #include "measure/meas_data.h"
-#include "measure/value_text.h"
-#include "sim/scenario.h"
-#include "sim/sim_clock.h"
-#include "sim/simulated_instrument.h"
+#include "simulated_form_fixture.h"
 #include "ui/data_set_chart.h"
 #include "ui/data_set_list.h"
-#include "ui/number_pattern.h"
 
 namespace kantrel::test {
 namespace {
 
-constexpr auto kDeliveryLimit = std::chrono::seconds(10);
-
-// A steady 250 N and no instrument-key presses.
-sim::Scenario SteadyScenario() {
-    sim::Scenario s;
-    s.shape = sim::SignalShape::Constant;
-    s.level = 250.0;
-    s.noise = 0.0;
-    return s;
-}
-
-bool RingNearlyFull() {
-    const TMeasData* store = measData;
-    if (!store)
-        return false;
-    const int used =
-        (store->ringWriteIndex.load() - store->ringReadIndex.load() + kSampleRingSize) % kSampleRingSize;
-    return used > kSampleRingSize - 1 - kSamplesPerFrame;
-}
-
-class SimulatedInstrumentTest : public FormTest {
-protected:
-    ~SimulatedInstrumentTest() override {
-        form.reset(); // joins the link's threads before the instrument goes
-        SetUsbTransport(nullptr);
-    }
-
-    void Open(sim::Scenario scenario = SteadyScenario()) {
-        instrument = std::make_unique<sim::SimulatedInstrument>(std::move(scenario), clock);
-        instrument->SetConsumerFullProbe(RingNearlyFull);
-        SetUsbTransport(instrument.get());
-        StartForm();
-    }
-
-    // Moves the instrument's clock in 10 ms steps; each step the timers that are due
-    // tick, after the link's threads have taken what the instrument delivered.
-    void Run(int milliseconds) {
-        for (int t = 0; t < milliseconds; t += 10) {
-            clock.Advance(10);
-            // After a lost connection the link takes nothing more from the instrument.
-            if (!(measData && measData->IsConnectionLost())) {
-                ASSERT_TRUE(instrument->WaitUntilDelivered(kDeliveryLimit));
-            }
-            QCoreApplication::sendPostedEvents();
-            elapsedMs += 10;
-            if (measData) {
-                auto* readout = dynamic_cast<ManualTimer*>(measData->readoutTimer.get());
-                if (readout && readout->active)
-                    readout->tick();
-            }
-            if (form->TimerInit2->IsActive())
-                form->TimerInit2Timer();
-            if (elapsedMs % 100 == 0 && form->TimerGetMeas->IsActive())
-                form->TimerGetMeasTimer();
-            QCoreApplication::sendPostedEvents();
-        }
-    }
-
-    void RunUntilReady() {
-        for (int i = 0; i < 100 && !form->TimerGetMeas->IsActive(); ++i)
-            Run(100);
-        ASSERT_TRUE(form->TimerGetMeas->IsActive()) << "the readout did not complete";
-        Run(200);
-    }
-
-    double ShownMean() const {
-        QString text = form->meas300->text();
-        text.chop(2); // " N"
-        return ParseValueText(text.toStdString(), ",").value_or(-1);
-    }
-
-    bool Sent(const std::string& command) const {
-        const auto commands = instrument->ReceivedCommands();
-        return std::find(commands.begin(), commands.end(), command) != commands.end();
-    }
-
-    sim::ManualClock clock;
-    std::unique_ptr<sim::SimulatedInstrument> instrument;
-    std::int64_t elapsedMs = 0;
-};
+class SimulatedInstrumentTest : public SimulatedFormTest {};
 
 TEST_F(SimulatedInstrumentTest, ReadoutShowsTheInstrumentAndTheLiveValue) {
     Open();
