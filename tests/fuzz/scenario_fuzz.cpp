@@ -50,7 +50,7 @@ private:
     std::int64_t now_ = 0;
 };
 
-constexpr int kFramesRead = 40;
+constexpr int kFramesRead = 20;
 constexpr std::string_view kInstrumentCommands[] = {"#A03", "#A13", "#B03", "#Y01", "#Y00"};
 
 const std::string& SignalFolder() {
@@ -167,11 +167,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kantrel::instrumentConnected = true;
     for (std::string_view command : kantrel::kReadoutAnswerCodes) {
         link.SendCommandText(command);
-        ReadAnswers(link, 2);
+        ReadAnswers(link, 1);
     }
     for (std::string_view command : kInstrumentCommands) {
         link.SendCommandText(command);
-        ReadAnswers(link, 2);
+        ReadAnswers(link, 1);
     }
     ReadAnswers(link, 4);
     CheckAnswers(s, ports.window);

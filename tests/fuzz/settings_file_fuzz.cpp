@@ -65,11 +65,14 @@ void WriteAll(const std::string& path, std::string_view bytes) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Where the settings file is does not change from one input to the next.
+    static const std::string path = [] {
+        kantrel::test::ResetProcessState();
+        kantrel::ReadSettings(",");
+        return kantrel::SettingsFilePath().value();
+    }();
     kantrel::test::ResetProcessState();
-    kantrel::ReadSettings(","); // decides where the settings file is
-    const auto path = kantrel::SettingsFilePath();
-    FUZZ_CHECK(path.has_value());
-    WriteAll(*path, std::string_view(reinterpret_cast<const char*>(data), size));
+    WriteAll(path, std::string_view(reinterpret_cast<const char*>(data), size));
 
     kantrel::ReadSettings(",");
     Settings expected = kantrel::settings;
@@ -86,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK_MSG(Fields(kantrel::settings) == Fields(expected),
                    fmt::format("after storing {}={}", stored.key, value));
 
-    const std::string written = ReadAll(*path);
+    const std::string written = ReadAll(path);
     FUZZ_CHECK(kantrel::IniFile::Parse(written).Serialize() == written);
     return 0;
 }
