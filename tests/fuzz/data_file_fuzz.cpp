@@ -1,7 +1,8 @@
 // The data-file reader over any bytes.
 //
-// Input: the bytes of a data file. Each input is read twice: chart mode "number" under a
-// comma locale, and mode "time" under a point locale, with every series checked.
+// Input: the bytes of a data file. Each input is read twice, with every series checked:
+// chart mode "number" under the regional settings of de_DE.UTF-8 (a comma), and mode
+// "time" under those of en_US.UTF-8 (a point; dates as 12/09/25, times as 02:03:04 PM).
 //
 // Properties: a stored row lies inside the table and has its eight fields; the counts
 // agree with the rows; every chart point is a finite number; the messages can be made.
@@ -12,7 +13,7 @@
 #include "files/data_file_reader.h"
 #include "fuzz/fuzz_support.h"
 #include "measure/meas_data.h"
-#include "support/fake_ports.h"
+#include "platform/posix_regional_settings.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void Check(const kantrel::DataFileContent& content) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const kantrel::test::FakeRegional comma(","), point(".");
+    static const kantrel::PosixRegionalSettings comma("de_DE.UTF-8"), point("en_US.UTF-8");
 
     kantrel::DataFileReadOptions numberMode;
     numberMode.graficMode = 0;

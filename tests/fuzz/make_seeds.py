@@ -45,6 +45,11 @@ def data_file():
           b"[Min. averaged] = N\t[Max. averaged] = N\t(100ms)\r\n"
           b"1\t09.12.2025\t12:00:00\t001\t 12,5\t 12,0\t 13,0\t 12,4\t 12,6\r\n"
           b"2\t09.12.2025\t12:00:01\t500\t-3,25\t-4,00\t 1,00\t-3,50\t-3,00\r\n")
+    write("data_file", "us_dates_points",
+          b"Number\tDate\tTime\t[Diff] = ms\t[Value] = N\t[Min.] = N\t[Max.] = N\t"
+          b"[Min. averaged] = N\t[Max. averaged] = N\t(100ms)\r\n"
+          b"1\t12/09/25\t02:03:04 PM\t001\t 12.5\t 12.0\t 13.0\t 12.4\t 12.6\r\n"
+          b"2\t12/09/25\t02:03:05 PM\t500\t-3.25\t-4.00\t 1.00\t-3.50\t-3.00\r\n")
 
 
 def settings_file():
