@@ -5,10 +5,9 @@
 // configured "DecimalSeparator", the store's min, max, min averaged, max averaged and
 // mean texts, then the time and date texts of the row.
 //
-// Properties: every word list survives being quoted and split again; the five value
-// texts are converted only where their placeholder occurs (pending: valid UTF-8 stays
-// valid UTF-8; today a placeholder removes the byte after it, which may be part of a
-// character).
+// Properties: the words of the template and of the expanded parameters survive being
+// quoted and split again (pending: valid UTF-8 stays valid UTF-8; today a placeholder
+// removes the byte after it, which may be part of a character).
 
 #include <fmt/format.h>
 
