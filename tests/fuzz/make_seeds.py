@@ -86,13 +86,13 @@ def measurement():
                 + double(0.0) + double(0.0) + double(1000.0) + double(1000.0)
                 + b"\x00" * 6 + b"\x02")
     ramp = b"".join(frame([("", 100 * f + k) for k in range(10)]) for f in range(30))
-    write("measurement", "single_shot", identity + b"\x00" + b"\x02" + ramp)
-    write("measurement", "auto_recording_rate_1ms", identity + b"\x00" + b"\x04" + ramp)
+    write("measurement", "single_shot", identity + b"\x00" + b"\x02" + b"\x00" + ramp)
+    write("measurement", "auto_recording_rate_1ms", identity + b"\x00" + b"\x04" + b"\xf8" + ramp)
     codes = frame([("1", 5), ("2", 5), ("3", 5), ("4", 5), ("5", 5), ("", 5), ("", 5), ("", 5), ("", 5), ("", 5)])
-    write("measurement", "codes_and_key", identity + b"\x03" + b"\x38" + codes + ramp)
+    write("measurement", "codes_and_key", identity + b"\x03" + b"\x38" + b"\x10" + codes + ramp)
     faulty = (double(1000.0) + double(5.0) + double(0.0)
               + double(0.0) + double(0.0) + double(0.0) + double(10.0) + b"\x00" * 6 + b"\x09")
-    write("measurement", "equal_points_nominal_0", faulty + b"\x00" + b"\x06" + ramp)
+    write("measurement", "equal_points_nominal_0", faulty + b"\x00" + b"\x06" + b"\x00" + ramp)
 
 
 def format_value():

@@ -5,8 +5,10 @@
 // Input: fullScale, scaleOffset, nominalValue, then the five calibration points as input
 // and output (FuzzInput::Double each); the calibration point count byte; the sample rate
 // byte (modulo 13); a flags byte (bit 0 high resolution, 1 single shot, 2 automatic
-// recording, 3 instrument key captures, 4 key-buffer output, 5 external program); then
-// the measurement frames, 32 bytes each.
+// recording, 3 instrument key captures, 4 key-buffer output, 5 external program); a byte
+// that places the empty ring (entry 4 x byte, so that a few frames cross its end); then
+// the measurement frames, 32 bytes each, at most kMaxFrames of them (a huge value takes
+// long to print, five texts per mean).
 //
 // Properties: the ring indices stay in the ring; every value text is a non-empty text;
 // every stored row is complete; the chart gets points at the rows (pending: and exactly
@@ -26,6 +28,8 @@
 namespace {
 
 using kantrel::TMeasData;
+
+constexpr std::size_t kMaxFrames = 40;
 
 void ReadParameters(kantrel::fuzz::FuzzInput& in) {
     kantrel::DeviceParameters p;
@@ -97,8 +101,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     store.singleShotRequest = (flags & 2) != 0;
     store.autoRecording = (flags & 4) != 0;
 
+    const int ringStart = in.Byte() * 4 % kantrel::kSampleRingSize;
+    store.ringReadIndex = ringStart;
+    store.ringWriteIndex = ringStart;
+
     kantrel::test::QueuedFrames frames;
-    for (std::string_view rest = in.Rest(); rest.size() >= kantrel::kFrameBytes;
+    for (std::string_view rest = in.Rest();
+         rest.size() >= kantrel::kFrameBytes && frames.frames.size() < kMaxFrames;
          rest.remove_prefix(kantrel::kFrameBytes)) {
         std::array<std::uint8_t, kantrel::kFrameBytes> frame{};
         std::copy_n(rest.begin(), frame.size(), frame.begin());
