@@ -1,7 +1,8 @@
 // The language file and Translate, which rewrites it.
 //
 // Input: the text to translate (up to the first zero byte), a byte whose value modulo 4
-// plus 1 is the language, then the bytes of "731config.lng".
+// plus 1 is the language, then the bytes of "731config.lng". The window's captions and
+// status texts are UTF-8: an input whose text is not is skipped.
 //
 // Properties: translating the same text twice gives the same result; the second lookup
 // finds what the first one stored and leaves the file alone (pending: texts that the
@@ -16,6 +17,7 @@
 #include "fuzz/fuzz_support.h"
 #include "settings/language.h"
 #include "settings/settings.h"
+#include "settings/text_encoding.h"
 #include "support/fake_ports.h"
 
 namespace {
@@ -45,6 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(in.Text());
     const int language = in.Byte() % 4 + 1;
     const std::string_view file = in.Rest();
+    if (!kantrel::IsValidUtf8(text))
+        return 0;
 
     kantrel::test::PortsScope ports;
     const auto path = kantrel::LanguageFilePath();
