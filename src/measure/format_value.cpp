@@ -57,6 +57,10 @@ double RoundToIncrement(double v, double increment) {
     const double q = (increment / 2.0 + std::fabs(v)) / increment;
     const double n = q < 4294967296.0 ? static_cast<double>(static_cast<std::uint32_t>(q)) : std::trunc(q);
     const double r = n * increment;
+    // Above about 1.8e304 the quotient (or its product) overflows to infinity. A double
+    // that large is far coarser than any increment, so it is shown as it is.
+    if (std::isfinite(v) && !std::isfinite(r))
+        return v;
     return v < 0 ? -r : r;
 }
 

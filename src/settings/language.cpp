@@ -83,8 +83,9 @@ std::string Translate(std::string_view text, int index) {
     std::string value = loaded.file.ReadString(section, key, kUntranslated);
     if (value == kUntranslated) {
         // A key that the file could not give back is not added: it would be added again
-        // (or the file rewritten) at every lookup.
-        if (loaded.file.Write(section, key, key))
+        // (or the file rewritten) at every lookup. "#" as its own translation reads back as
+        // "not translated".
+        if (key != kUntranslated && loaded.file.Write(section, key, key))
             SaveSelfFilled(loaded.file, *path);
         value = key;
     }

@@ -134,6 +134,16 @@ Utf8Sequence NextUtf8Sequence(std::string_view bytes) {
     return {Utf8Sequence::Valid, length};
 }
 
+bool IsValidUtf8(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const Utf8Sequence sequence = NextUtf8Sequence(bytes);
+        if (sequence.kind != Utf8Sequence::Valid)
+            return false;
+        bytes.remove_prefix(sequence.length);
+    }
+    return true;
+}
+
 void TextDecoder::Decode(std::string_view bytes, std::string& out) {
     if (!pending_.empty()) {
         // The cut sequence and enough of the new bytes to finish it.

@@ -24,6 +24,7 @@ struct Utf8Sequence {
     std::size_t length = 0;
 };
 Utf8Sequence NextUtf8Sequence(std::string_view bytes);
+bool IsValidUtf8(std::string_view bytes);
 
 // Decodes a text that arrives in pieces. A sequence cut by the end of a piece waits
 // for the next piece; Finish decodes what is left at the end of the text.

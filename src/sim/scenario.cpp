@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <type_traits>
 
 #include "settings/ini_file.h"
 
@@ -14,6 +17,15 @@ namespace {
 constexpr std::string_view kInstrument = "Instrument";
 constexpr std::string_view kSignal = "Signal";
 constexpr std::string_view kEvents = "Events";
+
+// Every time of a scenario lies in 0 .. kLatestMs (about 31 years): the instrument adds
+// times to its clock and to each other, which must never overflow.
+constexpr std::int64_t kLatestMs = 1'000'000'000'000;
+// Ends an answer message; a text that held it would end its answer early.
+constexpr char kEndOfMessage = '\xA7';
+constexpr std::string_view kHoldsEndOfMessage =
+    "holds the byte 0xA7, the end mark of an answer (in UTF-8 a part of \"\xC2\xA7\" and \"\xC3\xA7\"), "
+    "which an instrument text never holds: ";
 
 struct KnownKeys {
     std::string_view section;
@@ -87,6 +99,18 @@ public:
             out = *v;
     }
 
+    // A text the instrument sends in an answer.
+    void AnswerText(std::string_view section, std::string_view key, std::string& out) {
+        const auto v = Value(section, key);
+        if (!v)
+            return;
+        if (v->find(kEndOfMessage) != std::string::npos) {
+            Fail(section, key, std::string(kHoldsEndOfMessage) + *v);
+            return;
+        }
+        out = *v;
+    }
+
     template <typename Number> void Read(std::string_view section, std::string_view key, Number& out) {
         const auto v = Value(section, key);
         if (!v || !error_.empty())
@@ -96,6 +120,21 @@ public:
         } else {
             Fail(section, key, "not a number: " + *v);
         }
+    }
+
+    void Time(std::string_view section, std::string_view key, std::int64_t& out) {
+        std::int64_t time = out;
+        Read(section, key, time);
+        if (CheckTime(section, key, time))
+            out = time;
+    }
+
+    bool CheckTime(std::string_view section, std::string_view key, std::int64_t time) {
+        if (time >= 0 && time <= kLatestMs)
+            return true;
+        Fail(section, key,
+             "must lie between 0 and " + std::to_string(kLatestMs) + " ms: " + std::to_string(time));
+        return false;
     }
 
     void Flag(std::string_view section, std::string_view key, bool& out) {
@@ -117,6 +156,11 @@ public:
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
         if (text.empty() || ec != std::errc{} || end != text.data() + text.size())
             return std::nullopt;
+        // "nan" and "inf" are no measured quantities.
+        if constexpr (std::is_floating_point_v<Number>) {
+            if (!std::isfinite(value))
+                return std::nullopt;
+        }
         return value;
     }
 
@@ -198,11 +242,11 @@ std::optional<std::vector<std::int16_t>> LoadRawCounts(const std::string& path, 
 
 void ReadInstrument(Reader& r, Scenario& s) {
     r.Flag(kInstrument, "present", s.present);
-    r.Text(kInstrument, "firmware", s.firmware);
-    r.Text(kInstrument, "deviceError", s.deviceError);
+    r.AnswerText(kInstrument, "firmware", s.firmware);
+    r.AnswerText(kInstrument, "deviceError", s.deviceError);
     r.Read(kInstrument, "fullScale", s.fullScale);
     r.Read(kInstrument, "scaleOffset", s.scaleOffset);
-    r.Text(kInstrument, "deviceSerial", s.deviceSerial);
+    r.AnswerText(kInstrument, "deviceSerial", s.deviceSerial);
     r.Read(kInstrument, "nominalValue", s.nominalValue);
     r.Read(kInstrument, "param62", s.param62);
     r.Read(kInstrument, "param63", s.param63);
@@ -213,9 +257,9 @@ void ReadInstrument(Reader& r, Scenario& s) {
             r.Fail(kInstrument, "calibration", "expected up to five input:output pairs: " + *v);
         }
     }
-    r.Text(kInstrument, "unit", s.unit);
-    r.Text(kInstrument, "sensorSerial", s.sensorSerial);
-    r.Read(kInstrument, "answerDelayMs", s.answerDelayMs);
+    r.AnswerText(kInstrument, "unit", s.unit);
+    r.AnswerText(kInstrument, "sensorSerial", s.sensorSerial);
+    r.Time(kInstrument, "answerDelayMs", s.answerDelayMs);
 }
 
 void ReadSignal(Reader& r, Scenario& s, const std::string& baseFolder) {
@@ -228,7 +272,7 @@ void ReadSignal(Reader& r, Scenario& s, const std::string& baseFolder) {
     }
     r.Read(kSignal, "level", s.level);
     r.Read(kSignal, "amplitude", s.amplitude);
-    r.Read(kSignal, "periodMs", s.periodMs);
+    r.Time(kSignal, "periodMs", s.periodMs);
     if (s.periodMs <= 0)
         r.Fail(kSignal, "periodMs", "must be above 0");
     r.Read(kSignal, "noise", s.noise);
@@ -249,12 +293,13 @@ void ReadSignal(Reader& r, Scenario& s, const std::string& baseFolder) {
 }
 
 void ReadEvents(Reader& r, Scenario& s) {
-    r.Read(kEvents, "keyPressEveryMs", s.keyPressEveryMs);
+    r.Time(kEvents, "keyPressEveryMs", s.keyPressEveryMs);
     if (const auto v = r.Value(kEvents, "keyPressAtMs")) {
         s.keyPressAtMs.clear();
         for (std::string_view item : SplitList(*v)) {
             if (const auto t = Reader::ParseNumber<std::int64_t>(item)) {
-                s.keyPressAtMs.push_back(*t);
+                if (r.CheckTime(kEvents, "keyPressAtMs", *t))
+                    s.keyPressAtMs.push_back(*t);
             } else {
                 r.Fail(kEvents, "keyPressAtMs", "not a time: " + std::string(item));
             }
@@ -262,7 +307,7 @@ void ReadEvents(Reader& r, Scenario& s) {
     }
     if (r.Value(kEvents, "connectionLostAtMs")) {
         std::int64_t at = 0;
-        r.Read(kEvents, "connectionLostAtMs", at);
+        r.Time(kEvents, "connectionLostAtMs", at);
         s.connectionLostAtMs = at;
     }
     if (const auto v = r.Value(kEvents, "silentCommands")) {
@@ -270,12 +315,12 @@ void ReadEvents(Reader& r, Scenario& s) {
         for (std::string_view item : SplitList(*v))
             s.silentCommands.emplace_back(item);
     }
-    r.Read(kEvents, "r1StallAtMs", s.r1Stall.atMs);
-    r.Read(kEvents, "r1StallMs", s.r1Stall.durationMs);
-    r.Read(kEvents, "r2StallAtMs", s.r2Stall.atMs);
-    r.Read(kEvents, "r2StallMs", s.r2Stall.durationMs);
-    r.Read(kEvents, "s1StallAtMs", s.s1Stall.atMs);
-    r.Read(kEvents, "s1StallMs", s.s1Stall.durationMs);
+    r.Time(kEvents, "r1StallAtMs", s.r1Stall.atMs);
+    r.Time(kEvents, "r1StallMs", s.r1Stall.durationMs);
+    r.Time(kEvents, "r2StallAtMs", s.r2Stall.atMs);
+    r.Time(kEvents, "r2StallMs", s.r2Stall.durationMs);
+    r.Time(kEvents, "s1StallAtMs", s.s1Stall.atMs);
+    r.Time(kEvents, "s1StallMs", s.s1Stall.durationMs);
     r.Flag(kEvents, "faultyCalibration", s.faultyCalibration);
 }
 

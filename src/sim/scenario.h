@@ -3,7 +3,9 @@
 // What the simulated instrument is and does: its identity and calibration, the signal it
 // measures, and scripted events. Scenario files are INI files:
 //
-//   ; Every time counts in milliseconds from the moment the program opens the instrument.
+//   ; Every time counts in milliseconds from the moment the program opens the instrument
+//   ; and lies between 0 and 1000000000000 (about 31 years). Numbers are finite. Texts
+//   ; that the instrument answers never hold the byte 0xA7, the end mark of an answer.
 //   ; A value may be followed by a blank and a "; comment".
 //   [Instrument]
 //   present       = 1                  ; 0: no instrument is found

@@ -53,6 +53,9 @@ std::int16_t ValueToRaw(const Scenario& s, double value) {
     if (s.fullScale == 0.0 || !std::isfinite(value))
         return 0;
     const double raw = std::round((value + s.scaleOffset) * kRawFullScale / s.fullScale);
+    // A scale that is no number gives no count; clamping would keep the NaN.
+    if (std::isnan(raw))
+        return 0;
     return static_cast<std::int16_t>(std::clamp(raw, -32768.0, 32767.0));
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -123,6 +124,33 @@ TEST(FormatValue, ReadValueTextGivesTheShownDigitsWithAPoint) {
         if (number) {
             EXPECT_EQ(number->plain, c.plain);
         }
+    }
+}
+
+// The rounding quotient (value / increment) overflows above about 1.8e304; the text
+// must still be the finite value, never "inf".
+TEST(FormatValue, FiniteValuesBeyondTheRoundingRangeKeepTheirValue) {
+    const double max = std::numeric_limits<double>::max();
+    struct Case {
+        double nominal;
+        bool hiRes;
+        double value;
+    } cases[] = {
+        {0, false, 1.8e304},    {0, true, 1.8e303},    {1000, false, 5e305}, {1000, true, -5e305},
+        {600000, false, 2e306}, {250000, true, 3e307}, {0, false, max},      {0, true, -max},
+        {600000, false, max},   {250000, false, -max}, {1e308, true, 1e308},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.nominal << " " << c.hiRes << " " << c.value);
+        const std::string text = FormatValue(c.value, c.nominal, c.hiRes, ".");
+        EXPECT_EQ(text.find("inf"), std::string::npos) << text.substr(0, 40);
+        const std::size_t start = text.find_first_not_of(' ');
+        ASSERT_NE(start, std::string::npos);
+        double back = 0.0;
+        const auto [end, ec] = std::from_chars(text.data() + start, text.data() + text.size(), back);
+        EXPECT_EQ(ec, std::errc());
+        EXPECT_EQ(end, text.data() + text.size());
+        EXPECT_NEAR(back / c.value, 1.0, 1e-5); // six significant digits at the least
     }
 }
 

@@ -106,7 +106,7 @@ TEST_F(LanguageTest, LookupKeysAndTranslations) {
 // never written: writing it would add another copy, or rewrite the file, at every lookup.
 TEST_F(LanguageTest, KeysThatCannotBeReadBackAreNeverWritten) {
     const std::string file = "[LANGUAGE1]\nLanguage=Deutsch\nValue=Wert\n";
-    for (const char* text : {"[x]", " [x", ";x", "; Value", "a=b=c", "a\nb", "a\rb", "[LANGUAGE1]"}) {
+    for (const char* text : {"[x]", " [x", ";x", "; Value", "a=b=c", "a\nb", "a\rb", "[LANGUAGE1]", "#"}) {
         SCOPED_TRACE(text);
         WriteLanguageFile(file);
         struct stat before {};

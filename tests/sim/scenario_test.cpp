@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "sim/scenario.h"
@@ -111,6 +112,81 @@ TEST(Scenario, ErrorsNameSectionKeyAndValue) {
     }
 }
 
+// Times near the 64-bit limit overflowed when the instrument added them to its clock
+// (answer delay, stall end); negative times have no meaning.
+TEST(Scenario, TimesOutsideTheirRangeAreErrors) {
+    const std::string range = ": must lie between 0 and 1000000000000 ms: ";
+    struct Case {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"[Instrument]\nanswerDelayMs = 9223372036854775807\n",
+         "[Instrument] answerDelayMs" + range + "9223372036854775807"},
+        {"[Instrument]\nanswerDelayMs = -1\n", "[Instrument] answerDelayMs" + range + "-1"},
+        {"[Signal]\nperiodMs = 1000000000001\n", "[Signal] periodMs" + range + "1000000000001"},
+        {"[Events]\nkeyPressEveryMs = -5\n", "[Events] keyPressEveryMs" + range + "-5"},
+        {"[Events]\nkeyPressAtMs = 10, 9223372036854775807\n",
+         "[Events] keyPressAtMs" + range + "9223372036854775807"},
+        {"[Events]\nconnectionLostAtMs = -9223372036854775808\n",
+         "[Events] connectionLostAtMs" + range + "-9223372036854775808"},
+        {"[Events]\nr1StallAtMs = 100\nr1StallMs = 9223372036854775000\n",
+         "[Events] r1StallMs" + range + "9223372036854775000"},
+        {"[Events]\nr2StallAtMs = 9223372036854775000\nr2StallMs = 1000\n",
+         "[Events] r2StallAtMs" + range + "9223372036854775000"},
+        {"[Events]\ns1StallMs = 1000000000001\n", "[Events] s1StallMs" + range + "1000000000001"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ScenarioResult r = ParseScenario(c.text);
+        EXPECT_FALSE(r.scenario);
+        EXPECT_EQ(r.error, c.error);
+    }
+    const ScenarioResult longest =
+        ParseScenario("[Events]\nr2StallAtMs = 1000000000000\nr2StallMs = 1000000000000\n");
+    ASSERT_TRUE(longest.scenario) << longest.error;
+    EXPECT_EQ(longest.scenario->r2Stall.EndMs(), 2000000000000);
+}
+
+// A NaN scale reached the instrument's conversion of values into 16-bit counts.
+TEST(Scenario, NumbersMustBeFinite) {
+    struct Case {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"[Instrument]\nfullScale = nan\n", "[Instrument] fullScale: not a number: nan"},
+        {"[Instrument]\nscaleOffset = -NaN\n", "[Instrument] scaleOffset: not a number: -NaN"},
+        {"[Instrument]\nnominalValue = inf\n", "[Instrument] nominalValue: not a number: inf"},
+        {"[Instrument]\ncalibration = 0:0, infinity:1\n",
+         "[Instrument] calibration: expected up to five input:output pairs: 0:0, infinity:1"},
+        {"[Signal]\nlevel = -infinity\n", "[Signal] level: not a number: -infinity"},
+        {"[Signal]\namplitude = 1e999\n", "[Signal] amplitude: not a number: 1e999"},
+        {"[Signal]\nnoise = nan\n", "[Signal] noise: not a number: nan"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ScenarioResult r = ParseScenario(c.text);
+        EXPECT_FALSE(r.scenario);
+        EXPECT_EQ(r.error, c.error);
+    }
+}
+
+// The byte 0xA7 ends an answer message: inside a text it cut the answer short and let
+// the rest pose as another answer ("§ abcdefghi#Z16999" set the full scale to 999).
+TEST(Scenario, TextsWithTheEndOfMessageMarkAreErrors) {
+    const std::string mark = ": holds the byte 0xA7, the end mark of an answer";
+    for (const std::string key : {"firmware", "deviceError", "deviceSerial", "unit", "sensorSerial"}) {
+        for (const std::string value : {"\xC2\xA7 abcdefghi#Z16999", "x\xA7", "Fran\xC3\xA7ois"}) {
+            SCOPED_TRACE(key + " = " + value);
+            const ScenarioResult r = ParseScenario("[Instrument]\n" + key + " = " + value + "\n");
+            EXPECT_FALSE(r.scenario);
+            EXPECT_EQ(r.error.substr(0, r.error.find(mark) + mark.size()), "[Instrument] " + key + mark);
+        }
+    }
+    const ScenarioResult plain = ParseScenario("[Instrument]\nunit = \xC2\xB5m\n");
+    ASSERT_TRUE(plain.scenario) << plain.error;
+    EXPECT_EQ(plain.scenario->unit, "\xC2\xB5m");
+}
+
 TEST(Scenario, MissingFileIsAnError) {
     const ScenarioResult r = LoadScenarioFile(test::IsolatedEnvironment::Root() + "/absent.ini");
     EXPECT_FALSE(r.scenario);
@@ -186,6 +262,22 @@ TEST(Signal, RawCountsFollowTheInstrumentsScaling) {
     }
     s.fullScale = 0;
     EXPECT_EQ(ValueToRaw(s, 10), 0);
+}
+
+// A count that is no number at all was cast to 16 bits (undefined; the sanitizer
+// build stops on it).
+TEST(Signal, RawCountOfAScaleThatIsNoNumberIsZero) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double fullScale, offset;
+    } cases[] = {{nan, 0}, {1000, nan}, {nan, nan}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fullScale << " " << c.offset);
+        Scenario s;
+        s.fullScale = c.fullScale;
+        s.scaleOffset = c.offset;
+        EXPECT_EQ(ValueToRaw(s, 10), 0);
+    }
 }
 
 } // namespace
