@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "measure/meas_data.h"
 #include "support/fake_ports.h"
 #include "support/measurement_fixture.h"

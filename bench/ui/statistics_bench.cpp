@@ -19,7 +19,7 @@
 #include <ctime>
 #include <vector>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
 #include "support/fake_ports.h"

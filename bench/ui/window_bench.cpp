@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "measure/meas_data.h"
 #include "support/fake_ports.h"
 #include "support/measurement_fixture.h"

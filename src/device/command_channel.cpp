@@ -4,12 +4,12 @@
 #include <limits>
 #include <string>
 
+#include "core/link_flags.h"
+#include "core/ports.h"
+#include "core/text_encoding.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/unit_usb.h"
-#include "measure/ports.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 
 namespace kantrel {
 

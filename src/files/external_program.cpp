@@ -3,12 +3,12 @@
 #include <string_view>
 #include <vector>
 
-#include "files/parameter_words.h"
+#include "core/parameter_words.h"
+#include "core/ports.h"
+#include "core/text_encoding.h"
 #include "measure/meas_data.h"
-#include "measure/ports.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 
 namespace kantrel {
 namespace {

@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <utility>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
 
 namespace kantrel {
 

@@ -7,8 +7,8 @@
 #include <unistd.h>
 #include <utility>
 
-#include "measure/date_time.h"
-#include "measure/ports.h"
+#include "core/date_time.h"
+#include "core/ports.h"
 
 namespace kantrel {
 

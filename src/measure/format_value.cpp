@@ -5,8 +5,8 @@
 #include <cmath>
 #include <fmt/format.h>
 
+#include "core/ports.h"
 #include "device/device_parameters.h"
-#include "measure/ports.h"
 
 namespace kantrel {
 namespace {

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <fmt/format.h>
 
+#include "core/date_time.h"
+#include "core/value_text.h"
 #include "device/device_parameters.h"
 #include "files/external_program.h"
-#include "measure/date_time.h"
 #include "measure/format_value.h"
 #include "measure/keyboard_output.h"
 #include "measure/meas_data.h"
-#include "measure/value_text.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 

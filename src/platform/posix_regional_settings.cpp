@@ -4,7 +4,7 @@
 #include <ctime>
 #include <langinfo.h>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
 
 namespace kantrel {
 

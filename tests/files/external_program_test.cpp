@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/parameter_words.h"
 #include "files/external_program.h"
-#include "files/parameter_words.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
 #include "support/fake_ports.h"

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/date_time.h"
 #include "files/recording_file.h"
-#include "measure/date_time.h"
 #include "support/test_environment.h"
 
 namespace kantrel {

@@ -1,4 +1,4 @@
-#include "files/file_calls.h"
+#include "core/file_calls.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "measure/ports.h"
+#include "core/ports.h"
 
 #include <chrono>
 #include <ctime>
 #include <fmt/format.h>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
 
 namespace kantrel {
 

@@ -1,4 +1,4 @@
-#include "measure/value_text.h"
+#include "core/value_text.h"
 
 #include <charconv>
 #include <cmath>
