@@ -82,6 +82,8 @@ void KeyInjector::Pause(int) {}
 
 int ProgramLauncher::Launch(const std::string&, const std::string&) { return 0; }
 
+void ExternalProgram::HandOver(TMeasData&, int) {}
+
 void DataSetSink::DataSetStored(const TMeasData&, int) {}
 void DataSetSink::DataSetsSaved() {}
 
@@ -104,6 +106,9 @@ Clock& clock() { return OrDefault(ports().clock); }
 TimerFactory& timers() { return OrDefault(ports().timers); }
 KeyInjector& keys() { return OrDefault(ports().keys); }
 ProgramLauncher& launcher() { return OrDefault(ports().launcher); }
+ExternalProgram& externalProgram() {
+    return OrDefault(ports().externalProgram);
+}
 DataSetSink& dataSetSink() {
     return OrDefault(ports().dataSets);
 }

@@ -115,6 +115,18 @@ public:
     virtual int Launch(const std::string& program, const std::string& parameters);
 };
 
+// The external program that takes each data set taken singly (SINGLE SHOT or the
+// instrument's key). Called by the processing cycle inside the refresh tick, on the main
+// thread: it must return without waiting for the program or the operator.
+class ExternalProgram {
+public:
+    virtual ~ExternalProgram() = default;
+    // Row `row` of the store has just been stored. The store's current value texts may be
+    // changed on the way (the decimal separator the program gets). The default starts
+    // nothing.
+    virtual void HandOver(TMeasData& store, int row);
+};
+
 // Receives every data set that the processing cycle stores, and hears when the stored
 // data sets have been saved. Main thread only.
 class DataSetSink {
@@ -133,6 +145,7 @@ struct Ports {
     TimerFactory* timers = nullptr;
     KeyInjector* keys = nullptr;
     ProgramLauncher* launcher = nullptr;
+    ExternalProgram* externalProgram = nullptr;
     DataSetSink* dataSets = nullptr;
 };
 
@@ -144,6 +157,7 @@ Clock& clock();
 TimerFactory& timers();
 KeyInjector& keys();
 ProgramLauncher& launcher();
+ExternalProgram& externalProgram();
 DataSetSink& dataSetSink();
 
 }  // namespace kantrel

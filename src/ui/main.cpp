@@ -12,6 +12,7 @@
 #include "core/replace_file.h"
 #include "device/connection.h"
 #include "device/unit_usb.h"
+#include "files/external_program.h"
 #include "files/flight_recorder.h"
 #include "platform/instrument_source.h"
 #include "platform/posix_program_launcher.h"
@@ -35,12 +36,14 @@ void RunWindow(kantrel::ui::KantrelApplication& app) {
     ui::QtTimerFactory qtTimers;
     XTestKeyInjector keyInjector;
     PosixProgramLauncher launcher;
+    ExternalProgramStarter externalProgram;
     Ports& installed = ports();
     installed.regional = &regional;
     installed.clock = &systemClock;
     installed.timers = &qtTimers;
     installed.keys = &keyInjector;
     installed.launcher = &launcher;
+    installed.externalProgram = &externalProgram;
     {
         ui::TForm1 form;
         ui::FormWindowPort windowPort(form);

@@ -5,6 +5,7 @@
 
 #include "core/date_time.h"
 #include "core/value_text.h"
+#include "files/external_program.h"
 #include "measure/format_value.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
@@ -18,9 +19,13 @@ using test::PushSamples;
 
 class ProcessSamplesTest : public testing::Test {
 protected:
-    void SetUp() override { test::UseIdentityParameters(); }
+    void SetUp() override {
+        test::UseIdentityParameters();
+        ports().externalProgram = &externalProgram;
+    }
     std::string Format(double v) { return FormatValue(v); }
 
+    ExternalProgramStarter externalProgram;
     test::PortsScope scope;
 };
 
@@ -405,6 +410,19 @@ TEST_F(ProcessSamplesTest, ExternalProgramStartsForSingleDataSetsOnly) {
     store.ProcessSamples();
     ASSERT_EQ(scope.launcher.calls.size(), 1u);
     EXPECT_EQ(scope.launcher.calls[0].program, "recorder");
+}
+
+// The headless recorder installs no external program: the cycle starts none, whatever
+// the settings say.
+TEST_F(ProcessSamplesTest, WithoutAnExternalProgramInstalledNothingIsStarted) {
+    ports().externalProgram = nullptr;
+    settings.extProgramm = "recorder";
+    TMeasData store(1);
+    store.RequestSingleShot();
+    PushSamples(store, 1, 1);
+    EXPECT_TRUE(store.ProcessSamples());
+    EXPECT_TRUE(scope.launcher.calls.empty());
+    EXPECT_TRUE(scope.window.Messages().empty());
 }
 
 class ChartFeedTest : public testing::Test {

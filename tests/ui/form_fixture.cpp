@@ -48,6 +48,7 @@ FormTest::FormTest() {
     std::filesystem::remove_all(IsolatedEnvironment::Root() + "/home/.config/Marvix", ignored);
     ui::SetDialogs(&boxes);
     ui::messageBoxes().Clear();
+    ports().externalProgram = &externalProgram;
 }
 
 FormTest::~FormTest() {
