@@ -6,8 +6,8 @@
 
 #include "core/date_time.h"
 #include "core/text_encoding.h"
+#include "core/value_text.h"
 #include "files/data_file_writer.h"
-#include "measure/format_value.h"
 
 namespace kantrel::record {
 

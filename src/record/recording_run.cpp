@@ -7,6 +7,7 @@
 
 #include "core/date_time.h"
 #include "core/link_flags.h"
+#include "core/value_text.h"
 #include "device/connection.h"
 #include "device/device_parameters.h"
 #include "device/measuring_thread.h"
