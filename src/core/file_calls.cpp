@@ -36,6 +36,7 @@ FileCalls FileCalls::System() {
         errno = error;
         return -1;
     };
+    calls.mkdir = [](const char* path, mode_t mode) { return ::mkdir(path, mode); };
     return calls;
 }
 
