@@ -70,4 +70,15 @@ std::tm ToBrokenDownTime(const CivilDateTime& t) {
     return tm;
 }
 
+CivilDateTime FromBrokenDownTime(const std::tm& tm) {
+    CivilDateTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    return t;
+}
+
 }  // namespace kantrel
