@@ -1,8 +1,9 @@
 #pragma once
 
-// The interfaces through which the core reaches the window, the operator and the
-// operating system. The window and the platform adapters implement them; tests fake
-// them. Every port has a default that does nothing or passes text through unchanged.
+// The interfaces through which the lower layers reach the window, the operator, the
+// operating system and the external program. The window, the platform adapters and the
+// files layer implement them, each program installs its own, and tests fake them. Every
+// port has a default that does nothing or passes text through unchanged.
 
 #include <cstdint>
 #include <functional>
