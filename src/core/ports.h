@@ -107,9 +107,11 @@ public:
     virtual void Pause(int milliseconds);
 };
 
-// Starts a program without waiting for it. Returns a shell-style result code: above 32
-// means started; 2 file not found, 3 path not found, 8 out of memory, 11 bad format,
-// 26 access denied, 31 no program for the file type, other values a general failure.
+// Starts a program without waiting for it; the parameters are one line, which becomes
+// the program's arguments as parameter_words.h splits it. Returns a shell-style result
+// code: above 32 means started; 2 file not found, 3 path not found, 8 out of memory,
+// 11 bad format, 26 access denied, 31 no program for the file type, other values a
+// general failure.
 class ProgramLauncher {
 public:
     virtual ~ProgramLauncher() = default;
