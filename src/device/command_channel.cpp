@@ -153,7 +153,7 @@ bool CommandCycleStep(UnitUSB& link, const std::stop_token& stop) {
 }
 
 TDataThread::TDataThread(UnitUSB& link)
-    : worker_("commandData", [&link](std::stop_token stop) {
+    : WorkerThread("commandData", [&link](std::stop_token stop) {
           while (!stop.stop_requested()) {
               if (!CommandCycleStep(link, stop))
                   break;
