@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/date_time.h"
 #include "files/data_file_reader.h"
 #include "files/data_file_writer.h"
-#include "measure/date_time.h"
 #include "measure/meas_data.h"
 #include "platform/posix_regional_settings.h"
 

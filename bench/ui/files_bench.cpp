@@ -6,17 +6,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "device/link_flags.h"
+#include "bench_window.h"
 #include "measure/meas_data.h"
 #include "support/fake_ports.h"
-#include "support/measurement_fixture.h"
 #include "support/test_environment.h"
 #include "ui/data_set_chart.h"
 #include "ui/data_set_list.h"
@@ -26,8 +23,8 @@
 
 namespace {
 
-using Stopwatch = std::chrono::steady_clock;
 using namespace kantrel;
+using namespace kantrel::bench;
 
 // Answers both file dialogs with one path; counts the boxes, which a clean run never shows.
 class PathDialogs : public ui::Dialogs {
@@ -46,24 +43,11 @@ private:
     QString path_;
 };
 
-double Milliseconds(Stopwatch::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // A full table through automatic recording, as the operator would make it.
 void RecordFullTable(ui::TForm1& form) {
+    int raw = -10000;
     form.Start->click();
-    for (int i = 0; i < kDataListSize; ++i) {
-        test::PushSample(*measData, 0, static_cast<std::int16_t>(i % 20000 - 10000));
-        if ((i + 1) % 100 == 0)
-            form.TimerGetMeasTimer();
-    }
-    form.TimerGetMeasTimer();
+    RecordSamples(form, kDataListSize, raw);
     form.Stop->click();
     form.TimerGetMeasTimer();
 }
@@ -83,16 +67,7 @@ int main(int argc, char** argv) {
     ui::FormWindowPort port(form);
     ports().window = &port;
     form.show(); // runs the start-up
-    test::UseIdentityParameters(30000);
-    if (!measData)
-        measData = new TMeasData(1);
-    measData->SetAveragingCount(1);
-    measData->readoutTimer.reset();
-    measData->readoutDone = true;
-    instrumentConnected.store(true);
-    form.SetTensologKeys(true);
-    form.ReadoutDoneState();
-    form.TimerInit2Timer();
+    AttachReadInstrument(form);
     for (int slot = 0; slot < ui::kSeriesSlots; ++slot)
         form.SeriesCheckBox(slot)->setChecked(true);
     RecordFullTable(form);

@@ -12,14 +12,12 @@
 
 #include <QApplication>
 #include <QPushButton>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
 
-#include "device/link_flags.h"
+#include "bench_window.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
 #include "support/fake_ports.h"
@@ -36,23 +34,8 @@
 
 namespace {
 
-using Stopwatch = std::chrono::steady_clock;
 using namespace kantrel;
-
-class SilentDialogs : public ui::Dialogs {
-public:
-    void Message(const QString&, const QString&) override {}
-    void Error(const QString&) override {}
-};
-
-double Milliseconds(Stopwatch::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using namespace kantrel::bench;
 
 double CpuMs() {
     timespec t{};
@@ -81,16 +64,6 @@ void Print(const char* name, const Timing& t) {
     std::printf("%s %.2f\n%s_cpu %.2f\n", name, t.wall, name, t.cpu);
 }
 
-// A full table of data sets with varying values, as an automatic recording leaves it.
-void Record(ui::TForm1& form, int& raw) {
-    for (int i = 0; i < kDataListSize; ++i) {
-        test::PushSample(*measData, 0, static_cast<std::int16_t>(raw++ % 20000));
-        if ((i + 1) % 100 == 0)
-            form.TimerGetMeasTimer();
-    }
-    form.TimerGetMeasTimer();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -105,23 +78,15 @@ int main(int argc, char** argv) {
     ui::FormWindowPort port(form);
     ports().window = &port;
     form.show();
-    test::UseIdentityParameters(30000);
-    if (!measData)
-        measData = new TMeasData(1);
-    measData->SetAveragingCount(1);
-    measData->readoutTimer.reset();
-    measData->readoutDone = true;
-    instrumentConnected.store(true);
-    form.SetTensologKeys(true);
-    form.ReadoutDoneState();
-    form.TimerInit2Timer();
+    AttachReadInstrument(form);
     settings.LimitsOn = true;
     settings.LimitLow = 5000;
     settings.LimitHigh = 15000;
 
     int raw = 0;
     form.Start->click();
-    Record(form, raw);
+    // A full table of data sets with varying values, as an automatic recording leaves it.
+    RecordSamples(form, kDataListSize, raw);
     form.statistics->OpenStatistics();
     const Timing table = MedianOf(50, [&] { ui::StatisticsOnShow(*form.listModel); });
     form.Stop->click();

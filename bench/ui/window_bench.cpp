@@ -12,13 +12,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "device/link_flags.h"
+#include "bench_window.h"
 #include "measure/meas_data.h"
 #include "support/fake_ports.h"
 #include "support/measurement_fixture.h"
@@ -29,37 +27,8 @@
 #include "ui/form1.h"
 #include "ui/window_port.h"
 
-namespace {
-
-using Stopwatch = std::chrono::steady_clock;
 using namespace kantrel;
-
-class SilentDialogs : public ui::Dialogs {
-public:
-    void Message(const QString&, const QString&) override {}
-    void Error(const QString&) override {}
-};
-
-double Milliseconds(Stopwatch::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Samples into the ring, ticking as a 100 ms timer would (100 samples a tick).
-void Record(ui::TForm1& form, int samples, int& raw) {
-    for (int i = 0; i < samples; ++i) {
-        test::PushSample(*measData, 0, static_cast<std::int16_t>(raw++ % 20000));
-        if ((i + 1) % 100 == 0)
-            form.TimerGetMeasTimer();
-    }
-    form.TimerGetMeasTimer();
-}
-
-} // namespace
+using namespace kantrel::bench;
 
 int main(int argc, char** argv) {
     test::IsolatedEnvironment environment;
@@ -73,16 +42,7 @@ int main(int argc, char** argv) {
     ui::FormWindowPort port(form);
     ports().window = &port;
     form.show(); // runs the start-up
-    test::UseIdentityParameters(30000);
-    if (!measData)
-        measData = new TMeasData(1);
-    measData->SetAveragingCount(1);
-    measData->readoutTimer.reset();
-    measData->readoutDone = true;
-    instrumentConnected.store(true);
-    form.SetTensologKeys(true);
-    form.ReadoutDoneState();
-    form.TimerInit2Timer();
+    AttachReadInstrument(form);
     for (int slot = 0; slot < ui::kSeriesSlots; ++slot)
         form.SeriesCheckBox(slot)->setChecked(true);
 
@@ -103,7 +63,7 @@ int main(int argc, char** argv) {
     std::vector<double> rebuilds;
     for (int run = 0; run < 5; ++run) {
         form.Start->click();
-        Record(form, kDataListSize, raw);
+        RecordSamples(form, kDataListSize, raw);
         form.Stop->click();
         app.processEvents();
         const auto t0 = Stopwatch::now();
@@ -118,7 +78,7 @@ int main(int argc, char** argv) {
     }
 
     form.Start->click();
-    Record(form, kDataListSize, raw);
+    RecordSamples(form, kDataListSize, raw);
     form.Stop->click();
     form.TimerGetMeasTimer();
     std::vector<double> fullShots;

@@ -4,12 +4,12 @@
 #include <limits>
 #include <string>
 
+#include "core/link_flags.h"
+#include "core/ports.h"
+#include "core/text_encoding.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/unit_usb.h"
-#include "measure/ports.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 
 namespace kantrel {
 
@@ -153,7 +153,7 @@ bool CommandCycleStep(UnitUSB& link, const std::stop_token& stop) {
 }
 
 TDataThread::TDataThread(UnitUSB& link)
-    : worker_("commandData", [&link](std::stop_token stop) {
+    : WorkerThread("commandData", [&link](std::stop_token stop) {
           while (!stop.stop_requested()) {
               if (!CommandCycleStep(link, stop))
                   break;

@@ -42,15 +42,9 @@ bool CommandCycleStep(UnitUSB& link, const std::stop_token& stop = {});
 
 // The command thread, named "commandData". Runs CommandCycleStep until its stop is
 // requested or a read fails.
-class TDataThread {
+class TDataThread : public WorkerThread {
 public:
     explicit TDataThread(UnitUSB& link); // throws std::system_error
-    void Terminate() { worker_.Terminate(); }
-    bool Finished() const { return worker_.Finished(); }
-    bool WaitUntilFinished(std::chrono::milliseconds limit) const { return worker_.WaitUntilFinished(limit); }
-
-private:
-    WorkerThread worker_;
 };
 
 } // namespace kantrel

@@ -3,14 +3,14 @@
 #include <memory>
 #include <system_error>
 
+#include "core/link_flags.h"
+#include "core/ports.h"
 #include "device/command_channel.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/measuring_thread.h"
 #include "device/unit_usb.h"
 #include "measure/format_value.h"
 #include "measure/meas_data.h"
-#include "measure/ports.h"
 
 namespace kantrel {
 

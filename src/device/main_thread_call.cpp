@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel {
 

@@ -58,6 +58,6 @@ void MeasuringLoop(UnitUSB& link, const std::stop_token& stop) {
 } // namespace
 
 TdataThread2::TdataThread2(UnitUSB& link)
-    : worker_("measuringData", [&link](std::stop_token stop) { MeasuringLoop(link, stop); }) {}
+    : WorkerThread("measuringData", [&link](std::stop_token stop) { MeasuringLoop(link, stop); }) {}
 
 } // namespace kantrel

@@ -6,23 +6,15 @@
 // the thread waits (from a millisecond up to one frame period) and looks again, so no
 // frame is lost or reordered and no core is spent on the waiting.
 
-#include <chrono>
-
 #include "device/worker_thread.h"
 
 namespace kantrel {
 
 class UnitUSB;
 
-class TdataThread2 {
+class TdataThread2 : public WorkerThread {
 public:
     explicit TdataThread2(UnitUSB& link); // throws std::system_error
-    void Terminate() { worker_.Terminate(); }
-    bool Finished() const { return worker_.Finished(); }
-    bool WaitUntilFinished(std::chrono::milliseconds limit) const { return worker_.WaitUntilFinished(limit); }
-
-private:
-    WorkerThread worker_;
 };
 
 } // namespace kantrel

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "core/link_flags.h"
+#include "core/ports.h"
 #include "device/command_channel.h"
-#include "device/link_flags.h"
 #include "measure/meas_data.h"
-#include "measure/ports.h"
 
 namespace kantrel {
 

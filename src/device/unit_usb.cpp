@@ -4,9 +4,9 @@
 #include <mutex>
 #include <string>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
+#include "core/ports.h"
 #include "device/main_thread_call.h"
-#include "measure/ports.h"
 
 namespace kantrel {
 

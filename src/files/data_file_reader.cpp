@@ -7,8 +7,8 @@
 #include <fmt/format.h>
 #include <system_error>
 
+#include "core/ports.h"
 #include "measure/meas_data.h"
-#include "measure/ports.h"
 #include "settings/settings.h"
 
 namespace kantrel {

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/text_encoding.h"
+#include "core/text_encoding.h"
 
 namespace kantrel {
 

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "files/replace_file.h"
+#include "core/replace_file.h"
 
 namespace kantrel {
 

@@ -3,12 +3,12 @@
 #include <string_view>
 #include <vector>
 
-#include "files/parameter_words.h"
+#include "core/parameter_words.h"
+#include "core/ports.h"
+#include "core/text_encoding.h"
 #include "measure/meas_data.h"
-#include "measure/ports.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 
 namespace kantrel {
 namespace {
@@ -120,8 +120,15 @@ std::string LaunchErrorMessage(int resultCode, const std::string& program) {
 
 void LaunchExternalProgram(const std::string& program, const std::string& parameters) {
     const std::string message = LaunchErrorMessage(launcher().Launch(program, parameters), program);
+    // The processing cycle starts the program from the refresh tick, which must go on
+    // while the operator reads the message.
     if (!message.empty())
-        window().ShowMessage(message, kCaptionError);
+        window().OpenMessage(message, kCaptionError, nullptr);
+}
+
+void ExternalProgramStarter::HandOver(TMeasData& store, int row) {
+    if (!settings.extProgramm.empty())
+        LaunchExternalProgram(settings.extProgramm, ExpandParameters(store, row));
 }
 
 } // namespace kantrel

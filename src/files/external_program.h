@@ -5,9 +5,9 @@
 
 #include <string>
 
-namespace kantrel {
+#include "core/ports.h"
 
-class TMeasData;
+namespace kantrel {
 
 // The parameters from settings.extParameter with the placeholders _Min_, _Max_,
 // _MinAvr_, _MaxAvr_, _Mean_ (the store's texts, converted with ToSettingSeparator in
@@ -22,7 +22,15 @@ std::string ExpandParameters(TMeasData& store, int row);
 // means success (above 32).
 std::string LaunchErrorMessage(int resultCode, const std::string& program);
 
-// Starts the program; on failure shows the message for the result code.
+// Starts the program; on failure shows the message for the result code in a box that
+// is not waited for.
 void LaunchExternalProgram(const std::string& program, const std::string& parameters);
+
+// The external program of the settings: settings.extProgramm, when set, started with
+// ExpandParameters for each data set taken singly.
+class ExternalProgramStarter : public ExternalProgram {
+public:
+    void HandOver(TMeasData& store, int row) override;
+};
 
 } // namespace kantrel

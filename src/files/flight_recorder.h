@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ports.h"
 #include "files/recording_writer.h"
-#include "measure/ports.h"
 
 namespace kantrel {
 

@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <utility>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
 
 namespace kantrel {
 
@@ -52,20 +52,14 @@ bool IsRecordingFileName(std::string_view name) {
            name.starts_with(kRecordingPrefix) && name.ends_with(kRecordingExtension);
 }
 
-RecordingCalls RecordingCalls::System() {
-    return RecordingCalls{FileCalls::System(), [](int fd) { return ::fdatasync(fd); },
-                          [](int fd, off_t size) { return ::ftruncate(fd, size); },
-                          [](const char* path, mode_t mode) { return ::mkdir(path, mode); }};
-}
-
-int MakeFolders(const std::string& path, const RecordingCalls& calls) {
+int MakeFolders(const std::string& path, const FileCalls& calls) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string part = path.substr(0, slash);
         struct stat existing {};
         if (::stat(part.c_str(), &existing) == 0) {
             if (!S_ISDIR(existing.st_mode))
                 return ENOTDIR;
-        } else if (calls.makeFolder(part.c_str(), 0777) != 0 && errno != EEXIST) {
+        } else if (calls.mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
             return errno;
         }
         if (slash == std::string::npos)
@@ -73,23 +67,23 @@ int MakeFolders(const std::string& path, const RecordingCalls& calls) {
     }
 }
 
-int SyncFolder(const std::string& path, const RecordingCalls& calls) {
-    const int fd = calls.file.open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+int SyncFolder(const std::string& path, const FileCalls& calls) {
+    const int fd = calls.open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0)
         return errno;
     // Some file systems cannot flush a folder (EINVAL): there is nothing more to do.
-    const int error = calls.dataSync(fd) != 0 && errno != EINVAL ? errno : 0;
+    const int error = calls.fdatasync(fd) != 0 && errno != EINVAL ? errno : 0;
     ::close(fd);
     return error;
 }
 
 RecordingFile::Created RecordingFile::Create(const std::string& folder, double startTime,
-                                             const std::string& header, const RecordingCalls& calls) {
+                                             const std::string& header, const FileCalls& calls) {
     Created created;
     int fd = -1;
     for (int attempt = 1; attempt <= kMaxNameAttempts && fd < 0; ++attempt) {
         created.path = folder + "/" + RecordingFileName(startTime, attempt);
-        fd = calls.file.open(created.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+        fd = calls.open(created.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -113,7 +107,7 @@ RecordingFile::Created RecordingFile::Create(const std::string& folder, double s
     return created;
 }
 
-RecordingFile::RecordingFile(int fd, std::string name, std::string header, const RecordingCalls& calls)
+RecordingFile::RecordingFile(int fd, std::string name, std::string header, const FileCalls& calls)
     : fd_(fd), name_(std::move(name)), header_(std::move(header)), calls_(&calls) {}
 
 RecordingFile::RecordingFile(RecordingFile&& other) noexcept {
@@ -140,10 +134,10 @@ RecordingFile::~RecordingFile() {
 int RecordingFile::Append(std::string_view bytes, std::int64_t lines) {
     if (fd_ < 0)
         return EBADF;
-    const int error = WriteAllBytes(fd_, bytes, calls_->file);
+    const int error = WriteAllBytes(fd_, bytes, *calls_);
     if (error != 0) {
         // What did get written ends in a torn line: cut it off.
-        calls_->truncate(fd_, static_cast<off_t>(bytes_));
+        calls_->ftruncate(fd_, static_cast<off_t>(bytes_));
         return error;
     }
     bytes_ += bytes.size();
@@ -154,7 +148,7 @@ int RecordingFile::Append(std::string_view bytes, std::int64_t lines) {
 int RecordingFile::Sync() {
     if (fd_ < 0)
         return EBADF;
-    return calls_->dataSync(fd_) == 0 ? 0 : errno;
+    return calls_->fdatasync(fd_) == 0 ? 0 : errno;
 }
 
 void RecordingFile::Close() {

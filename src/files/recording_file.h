@@ -14,12 +14,12 @@
 // it is in use.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
 
+#include "core/file_calls.h"
 #include "files/data_file_writer.h"
 
 namespace kantrel {
@@ -36,27 +36,17 @@ std::optional<std::string> RecordingsFolder();
 std::string RecordingFileName(double startTime, int attempt = 1);
 bool IsRecordingFileName(std::string_view name);
 
-// The system calls of the recorder, replaceable so that tests can make them fail the way
-// a full disk or a read-only folder does (root gets through permissions, a seam does not).
-struct RecordingCalls {
-    FileCalls file; // open and write
-    std::function<int(int fd)> dataSync;
-    std::function<int(int fd, off_t size)> truncate;
-    std::function<int(const char* path, mode_t mode)> makeFolder;
-    static RecordingCalls System();
-};
-
 // Creates the folder and its missing parents: 0, or the errno of the failure.
-int MakeFolders(const std::string& path, const RecordingCalls& calls);
+int MakeFolders(const std::string& path, const FileCalls& calls);
 // Flushes the folder's entries (a new file's name) to the disk: 0 or an errno.
-int SyncFolder(const std::string& path, const RecordingCalls& calls);
+int SyncFolder(const std::string& path, const FileCalls& calls);
 
 class RecordingFile {
 public:
     struct Created;
     // A new recording in `folder` for data sets from startTime on, with its header line.
     static Created Create(const std::string& folder, double startTime, const std::string& header,
-                          const RecordingCalls& calls);
+                          const FileCalls& calls);
 
     RecordingFile(RecordingFile&& other) noexcept;
     RecordingFile& operator=(RecordingFile&& other) noexcept;
@@ -76,14 +66,14 @@ public:
     std::uint64_t bytes() const { return bytes_; }
 
 private:
-    RecordingFile(int fd, std::string name, std::string header, const RecordingCalls& calls);
+    RecordingFile(int fd, std::string name, std::string header, const FileCalls& calls);
 
     int fd_ = -1;
     std::string name_;
     std::string header_;
     std::int64_t dataLines_ = 0;
     std::uint64_t bytes_ = 0;
-    const RecordingCalls* calls_ = nullptr;
+    const FileCalls* calls_ = nullptr;
 };
 
 struct RecordingFile::Created {

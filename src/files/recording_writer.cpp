@@ -7,8 +7,8 @@
 #include <unistd.h>
 #include <utility>
 
-#include "measure/date_time.h"
-#include "measure/ports.h"
+#include "core/date_time.h"
+#include "core/ports.h"
 
 namespace kantrel {
 
@@ -258,7 +258,7 @@ void RecordingWriter::RecordSaved() {
 
 void RecordingWriter::SaveRunRecord() {
     const std::string path = options_.folder + "/" + std::string(kRunRecordFileName);
-    const SaveResult saved = SaveFileReplacing(path, SerializeRunRecord(run_), options_.calls.file);
+    const SaveResult saved = SaveFileReplacing(path, SerializeRunRecord(run_), options_.calls);
     if (saved) {
         // The record replaces the old one by a rename: after a power cut the next start
         // must find this one, or it would not know the recordings of this run.

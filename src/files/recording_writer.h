@@ -48,7 +48,7 @@ struct RecorderOptions {
     std::size_t maxQueuedBytes = 64u << 20;
     std::chrono::milliseconds retryPause{10000};
     std::uint64_t trimEveryBytes = 64u << 20;
-    RecordingCalls calls = RecordingCalls::System();
+    FileCalls calls = fileCalls();           // the calls in use when the options are made
     std::function<void(std::string)> report; // a status text, once per failure (any thread)
     std::function<void(std::string)> offer;  // the recovery text (worker thread)
 };

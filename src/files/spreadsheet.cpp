@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel {
 

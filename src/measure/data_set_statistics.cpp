@@ -6,7 +6,7 @@
 #include <fmt/format.h>
 #include <limits>
 
-#include "measure/value_text.h"
+#include "core/value_text.h"
 #include "settings/settings.h"
 
 namespace kantrel {

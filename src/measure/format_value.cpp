@@ -1,12 +1,11 @@
 #include "measure/format_value.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <fmt/format.h>
 
+#include "core/ports.h"
 #include "device/device_parameters.h"
-#include "measure/ports.h"
 
 namespace kantrel {
 namespace {
@@ -97,22 +96,6 @@ std::string FormatValue(double value, double nominalValue, bool hiRes, std::stri
 
 std::string FormatValue(double value) {
     return FormatValue(value, deviceParameters.nominalValue, hiResolution, regional().DecimalSeparator());
-}
-
-std::optional<ValueTextNumber> ReadValueText(std::string_view text, std::string_view decimalSeparator) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    std::string plain(text);
-    if (!decimalSeparator.empty() && decimalSeparator != ".") {
-        // A point in a text made with another separator is no decimal point.
-        if (plain.find('.') != std::string::npos) return std::nullopt;
-        if (const auto at = plain.find(decimalSeparator); at != std::string::npos)
-            plain.replace(at, decimalSeparator.size(), ".");
-    }
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (plain.empty() || ec != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value))
-        return std::nullopt;
-    return ValueTextNumber{std::move(plain), value};
 }
 
 }  // namespace kantrel

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "measure/ports.h"
+#include "core/ports.h"
+#include "core/text_encoding.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 
 namespace kantrel {
 

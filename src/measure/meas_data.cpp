@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "device/readout.h"
 
 namespace kantrel {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel {
 
@@ -161,7 +161,6 @@ private:
     void ApplySampleCode(char code);
     void CompleteMean(std::int16_t raw, bool& stored);
     void StoreDataSet(std::int16_t raw, double diff);
-    void StartExternalProgram(const std::string& parameters);
     void FeedChart();
 };
 

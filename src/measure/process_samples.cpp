@@ -4,13 +4,12 @@
 #include <cmath>
 #include <fmt/format.h>
 
+#include "core/date_time.h"
+#include "core/value_text.h"
 #include "device/device_parameters.h"
-#include "files/external_program.h"
-#include "measure/date_time.h"
 #include "measure/format_value.h"
 #include "measure/keyboard_output.h"
 #include "measure/meas_data.h"
-#include "measure/value_text.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 
@@ -165,19 +164,10 @@ void TMeasData::StoreDataSet(std::int16_t raw, double diff) {
     if (single || keyCapture) {
         if (settings.WriteToKeyBuffer && keyCapture)
             TypeIntoKeyBuffer(meanText);
-        if (!settings.extProgramm.empty())
-            StartExternalProgram(ExpandParameters(*this, row));
+        externalProgram().HandOver(*this, row);
     } else {
         FeedChart();
     }
-}
-
-void TMeasData::StartExternalProgram(const std::string& parameters) {
-    // A failed start is reported in a box that the cycle does not wait for.
-    const std::string message =
-        LaunchErrorMessage(launcher().Launch(settings.extProgramm, parameters), settings.extProgramm);
-    if (!message.empty())
-        window().OpenMessage(message, kCaptionError, nullptr);
 }
 
 void TMeasData::FeedChart() {

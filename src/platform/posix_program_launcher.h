@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "files/parameter_words.h" // SplitShellWords: how the parameters become words
-#include "measure/ports.h"
+#include "core/parameter_words.h" // SplitShellWords: how the parameters become words
+#include "core/ports.h"
 
 namespace kantrel {
 

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <langinfo.h>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
 
 namespace kantrel {
 
@@ -48,13 +48,7 @@ std::optional<double> PosixRegionalSettings::ParseDateTime(std::string_view date
     if (end == nullptr) return std::nullopt;
     while (*end == ' ') ++end;
     if (*end != '\0') return std::nullopt;
-    CivilDateTime t;
-    t.year = tm.tm_year + 1900;
-    t.month = tm.tm_mon + 1;
-    t.day = tm.tm_mday;
-    t.hour = tm.tm_hour;
-    t.minute = tm.tm_min;
-    t.second = tm.tm_sec;
+    const CivilDateTime t = FromBrokenDownTime(tm);
     if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31) return std::nullopt;
     return EncodeDateTime(t);
 }

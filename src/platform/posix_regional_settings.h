@@ -3,7 +3,7 @@
 #include <locale.h>
 #include <string>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel {
 

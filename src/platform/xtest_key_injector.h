@@ -4,7 +4,7 @@
 // character becomes the key that carries its keysym, pressed and released without any
 // modifier: a character on the shifted level arrives as its bare key (':' as ';').
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 struct _XDisplay;
 

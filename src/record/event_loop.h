@@ -16,7 +16,7 @@
 #include <mutex>
 #include <vector>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel::record {
 

@@ -10,13 +10,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/ports.h"
 #include "device/command_channel.h"
 #include "device/connection.h"
 #include "device/device_parameters.h"
 #include "device/measuring_thread.h"
 #include "device/unit_usb.h"
 #include "files/flight_recorder.h"
-#include "measure/ports.h"
 #include "platform/instrument_source.h"
 #include "platform/posix_regional_settings.h"
 #include "platform/system_clock.h"

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <fmt/format.h>
 
+#include "core/date_time.h"
+#include "core/text_encoding.h"
+#include "core/value_text.h"
 #include "files/data_file_writer.h"
-#include "measure/date_time.h"
-#include "measure/format_value.h"
-#include "settings/text_encoding.h"
 
 namespace kantrel::record {
 

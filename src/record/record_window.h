@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel::record {
 

@@ -5,11 +5,12 @@
 #include <fmt/format.h>
 #include <limits>
 
+#include "core/date_time.h"
+#include "core/link_flags.h"
+#include "core/value_text.h"
 #include "device/connection.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/measuring_thread.h"
-#include "measure/date_time.h"
 #include "measure/format_value.h"
 #include "measure/meas_data.h"
 #include "record/console_report.h"

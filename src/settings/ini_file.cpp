@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "settings/text_encoding.h"
+#include "core/text_encoding.h"
 
 namespace kantrel {
 namespace {

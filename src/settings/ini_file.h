@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "files/replace_file.h"
+#include "core/replace_file.h"
 
 namespace kantrel {
 

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <unistd.h>
 
-#include "measure/value_text.h"
+#include "core/value_text.h"
 #include "settings/ini_file.h"
 
 namespace kantrel {

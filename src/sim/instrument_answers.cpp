@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fmt/format.h>
 
-#include "settings/text_encoding.h"
+#include "core/text_encoding.h"
 
 namespace kantrel::sim {
 

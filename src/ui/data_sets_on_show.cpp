@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "core/ports.h"
 #include "measure/meas_data.h"
-#include "measure/ports.h"
 #include "settings/settings.h"
 #include "ui/data_set_list.h"
 

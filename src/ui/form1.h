@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QLocale>
 
+#include "core/value_text.h"
 #include "measure/meas_data.h"
-#include "measure/value_text.h"
 #include "settings/settings.h"
 #include "ui/data_set_chart.h"
 #include "ui/form1.h"

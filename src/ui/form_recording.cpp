@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "measure/meas_data.h"
 #include "settings/language.h"
 #include "settings/settings.h"

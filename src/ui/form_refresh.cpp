@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "device/device_parameters.h"
+#include "files/data_file_writer.h"
 #include "measure/meas_data.h"
 #include "settings/language.h"
 #include "ui/data_set_chart.h"
@@ -92,11 +93,10 @@ void TForm1::WriteDataSetCounter() {
 }
 
 void TForm1::BuildHeader() {
-    const QString unit = Q(UnitText());
-    const char* captions[] = {"[Value] = ", "[Min] = ", "[Max] = ", "[MinFilt] = ", "[MaxFilt] = "};
-    listModel->SetCaption(3, QStringLiteral("[Diff] = ms"));
-    for (int c = 0; c < 5; ++c)
-        listModel->SetCaption(4 + c, QString::fromLatin1(captions[c]) + unit);
+    // Date and time keep the captions a loaded file gave them.
+    const ListCaptions captions = DataSetCaptions(UnitText());
+    for (int c = 3; c < kListColumnCount; ++c)
+        listModel->SetCaption(c, Q(captions[static_cast<std::size_t>(c)]));
     Chart1->SetLeftAxisTitle(listModel->Caption(4));
     setXAxis();
 }

@@ -9,9 +9,9 @@
 #include <QRadioButton>
 #include <stdexcept>
 
+#include "core/link_flags.h"
 #include "device/connection.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
 #include "ui/data_set_chart.h"

@@ -3,10 +3,10 @@
 #include <QLabel>
 #include <QTreeView>
 
+#include "core/ports.h"
+#include "core/value_text.h"
 #include "measure/data_set_statistics.h"
 #include "measure/meas_data.h"
-#include "measure/ports.h"
-#include "measure/value_text.h"
 #include "settings/settings.h"
 #include "ui/data_set_chart.h"
 #include "ui/data_sets_on_show.h"

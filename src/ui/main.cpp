@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "core/ports.h"
+#include "core/replace_file.h"
 #include "device/connection.h"
 #include "device/unit_usb.h"
+#include "files/external_program.h"
 #include "files/flight_recorder.h"
-#include "files/replace_file.h"
-#include "measure/ports.h"
+#include "platform/instrument_source.h"
 #include "platform/posix_program_launcher.h"
 #include "platform/posix_regional_settings.h"
 #include "platform/system_clock.h"
@@ -21,7 +23,6 @@
 #include "ui/command_line.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "platform/instrument_source.h"
 #include "ui/kantrel_application.h"
 #include "ui/qt_timers.h"
 #include "ui/window_port.h"
@@ -35,12 +36,14 @@ void RunWindow(kantrel::ui::KantrelApplication& app) {
     ui::QtTimerFactory qtTimers;
     XTestKeyInjector keyInjector;
     PosixProgramLauncher launcher;
+    ExternalProgramStarter externalProgram;
     Ports& installed = ports();
     installed.regional = &regional;
     installed.clock = &systemClock;
     installed.timers = &qtTimers;
     installed.keys = &keyInjector;
     installed.launcher = &launcher;
+    installed.externalProgram = &externalProgram;
     {
         ui::TForm1 form;
         ui::FormWindowPort windowPort(form);

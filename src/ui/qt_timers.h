@@ -2,7 +2,7 @@
 
 // Main-thread timers on QTimer: they tick also while a modal box is open.
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel::ui {
 

@@ -2,11 +2,11 @@
 
 #include <QLabel>
 
+#include "core/date_time.h"
+#include "core/link_flags.h"
+#include "core/ports.h"
+#include "core/value_text.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
-#include "measure/date_time.h"
-#include "measure/ports.h"
-#include "measure/value_text.h"
 #include "settings/language.h"
 #include "ui/data_set_list.h"
 #include "ui/data_sets_on_show.h"

@@ -11,10 +11,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "core/ports.h"
+#include "core/value_text.h"
 #include "files/data_file_writer.h"
 #include "measure/histogram.h"
-#include "measure/ports.h"
-#include "measure/value_text.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "ui/form1.h"

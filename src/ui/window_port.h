@@ -5,7 +5,7 @@
 
 #include <QPointer>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel::ui {
 

@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
+#include "core/link_flags.h"
 #include "device/command_channel.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/scripted_transport.h"
 #include "device/unit_usb.h"
 #include "support/fake_ports.h"

@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
+#include "core/link_flags.h"
 #include "device/connection.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/scripted_transport.h"
 #include "device/unit_usb.h"
 #include "measure/meas_data.h"

@@ -2,8 +2,8 @@
 
 #include <system_error>
 
+#include "core/link_flags.h"
 #include "device/command_channel.h"
-#include "device/link_flags.h"
 #include "device/measuring_thread.h"
 #include "device/worker_thread.h"
 #include "simulated_link.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "core/link_flags.h"
 #include "device/command_channel.h"
-#include "device/link_flags.h"
 #include "device/measuring_thread.h"
 #include "device/readout.h"
 #include "measure/format_value.h"

@@ -4,8 +4,8 @@
 #include <ctime>
 #include <thread>
 
+#include "core/link_flags.h"
 #include "device/command_channel.h"
-#include "device/link_flags.h"
 #include "device/measuring_thread.h"
 #include "device/scripted_transport.h"
 #include "device/unit_usb.h"

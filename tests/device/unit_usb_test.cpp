@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "device/scripted_transport.h"
 #include "device/unit_usb.h"
 #include "measure/meas_data.h"

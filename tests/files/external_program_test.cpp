@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/parameter_words.h"
 #include "files/external_program.h"
-#include "files/parameter_words.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
 #include "support/fake_ports.h"
@@ -156,9 +156,22 @@ TEST(LaunchExternalProgramTest, ResultCodesBecomeTheirMessages) {
     }
 }
 
+// The processing cycle starts the program from the refresh tick, which must go on while
+// the message of a failed start is open.
+TEST(LaunchExternalProgramTest, FailedStartReturnsWithItsBoxStillOpen) {
+    test::PortsScope scope;
+    scope.launcher.result = 2;
+    scope.window.holdBoxes = true;
+    LaunchExternalProgram("missing", "");
+    EXPECT_EQ(scope.window.Messages(), (std::vector<test::Message>{{"File 'missing' not found!", "Error"}}));
+    EXPECT_EQ(scope.window.heldBoxes.size(), 1u);
+}
+
 // The processing cycle starts the program for a single shot with the expanded parameters.
 TEST(LaunchExternalProgramTest, SingleShotStartsTheConfiguredProgram) {
     test::PortsScope scope;
+    ExternalProgramStarter externalProgram;
+    ports().externalProgram = &externalProgram;
     test::UseIdentityParameters();
     settings.extProgramm = "/opt/collect";
     settings.extParameter = "_Mean_ _Date_";

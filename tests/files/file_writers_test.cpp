@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "files/replace_file.h"
+#include "core/replace_file.h"
 #include "support/file_writers.h"
 #include "support/test_environment.h"
 

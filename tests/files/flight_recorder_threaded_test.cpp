@@ -128,7 +128,7 @@ protected:
     int nextRaw = 1;
     std::string folder = test::IsolatedEnvironment::Root() + "/" +
                          testing::UnitTest::GetInstance()->current_test_info()->name() + "/recordings";
-    RecordingCalls calls = RecordingCalls::System();
+    FileCalls calls = FileCalls::System();
     std::unique_ptr<FlightRecorder> recorder;
     std::unique_ptr<TeeSink> tee;
 };
@@ -167,7 +167,7 @@ TEST_F(FlightRecorderTest, KeepsEveryDataSetPastTheWrapAndAfterClearing) {
 
 TEST_F(FlightRecorderTest, EachTickIsHandedOverOnceAndFlushedToTheDisk) {
     std::atomic<int> syncs = 0;
-    calls.dataSync = [&syncs](int fd) {
+    calls.fdatasync = [&syncs](int fd) {
         ++syncs;
         return ::fdatasync(fd);
     };
@@ -193,14 +193,14 @@ TEST_F(FlightRecorderTest, NewRecordingAndItsRunRecordReachTheDiskBeforeItsLines
     std::mutex mutex;
     std::map<int, std::string> opened;
     std::vector<std::string> events;
-    calls.file.open = [&](const char* path, int flags, mode_t mode) {
+    calls.open = [&](const char* path, int flags, mode_t mode) {
         const int fd = ::open(path, flags, mode);
         std::lock_guard lock(mutex);
         opened[fd] = fs::path(path).filename().string();
         events.push_back("open " + opened[fd]);
         return fd;
     };
-    calls.dataSync = [&](int fd) {
+    calls.fdatasync = [&](int fd) {
         std::lock_guard lock(mutex);
         events.push_back("sync " + opened[fd]);
         return ::fdatasync(fd);
@@ -289,14 +289,14 @@ TEST_F(FlightRecorderTest, FullDiskOrUnwritableFolderIsReportedOnceAndMeasuringG
     };
     const struct Case {
         const char* name;
-        std::function<void(RecordingCalls&, std::string& folder)> breakDisk;
+        std::function<void(FileCalls&, std::string& folder)> breakDisk;
         const char* cause;
     } cases[] = {
-        {"disk full", [&](RecordingCalls& c, std::string&) { c.file.write = failWith(ENOSPC); },
+        {"disk full", [&](FileCalls& c, std::string&) { c.write = failWith(ENOSPC); },
          "No space left on device"},
         {"disk full after a header",
-         [](RecordingCalls& c, std::string&) {
-             c.file.write = [write = c.file.write](int fd, const void* data, std::size_t size) -> ssize_t {
+         [](FileCalls& c, std::string&) {
+             c.write = [write = c.write](int fd, const void* data, std::size_t size) -> ssize_t {
                  if (size > 200) {
                      errno = ENOSPC;
                      return -1;
@@ -305,12 +305,12 @@ TEST_F(FlightRecorderTest, FullDiskOrUnwritableFolderIsReportedOnceAndMeasuringG
              };
          },
          "No space left on device"},
-        {"read-only folder", [&](RecordingCalls& c, std::string&) { c.file.open = failWith(EROFS); },
+        {"read-only folder", [&](FileCalls& c, std::string&) { c.open = failWith(EROFS); },
          "Read-only file system"},
-        {"folder that cannot be created",
-         [&](RecordingCalls& c, std::string&) { c.makeFolder = failWith(EACCES); }, "Permission denied"},
+        {"folder that cannot be created", [&](FileCalls& c, std::string&) { c.mkdir = failWith(EACCES); },
+         "Permission denied"},
         {"folder below a file",
-         [](RecordingCalls&, std::string& folder) {
+         [](FileCalls&, std::string& folder) {
              test::WriteFileBytes(folder + "-file", "x");
              folder += "-file/recordings";
          },
@@ -365,8 +365,8 @@ TEST_F(FlightRecorderTest, FileSizeLimitLeavesAWholeRecordingAndOneMessage) {
 
 TEST_F(FlightRecorderTest, RecordingGoesOnInANewFileWhenTheDiskWorksAgain) {
     std::atomic<bool> full = false;
-    const auto write = calls.file.write;
-    calls.file.write = [&full, write](int fd, const void* data, std::size_t size) -> ssize_t {
+    const auto write = calls.write;
+    calls.write = [&full, write](int fd, const void* data, std::size_t size) -> ssize_t {
         if (full) {
             errno = ENOSPC;
             return -1;
@@ -395,8 +395,8 @@ TEST_F(FlightRecorderTest, SlowDiskMakesTheRecorderDropRatherThanWait) {
     std::promise<void> entered, release;
     std::shared_future<void> released = release.get_future().share();
     std::atomic<bool> armed = false;
-    const auto write = calls.file.write;
-    calls.file.write = [&, write](int fd, const void* data, std::size_t size) -> ssize_t {
+    const auto write = calls.write;
+    calls.write = [&, write](int fd, const void* data, std::size_t size) -> ssize_t {
         if (armed.exchange(false)) {
             entered.set_value();
             released.wait();

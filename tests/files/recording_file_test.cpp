@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/date_time.h"
 #include "files/recording_file.h"
-#include "measure/date_time.h"
 #include "support/test_environment.h"
 
 namespace kantrel {
@@ -74,7 +74,7 @@ protected:
 
     std::string folder = test::IsolatedEnvironment::Root() + "/recordings";
     double start = EncodeDateTime({2025, 12, 9, 12, 0, 0, 0});
-    RecordingCalls calls = RecordingCalls::System();
+    FileCalls calls = FileCalls::System();
 };
 
 TEST_F(RecordingFileTest, NewRecordingHasItsHeaderAndTakesAFreeName) {
@@ -93,7 +93,7 @@ TEST_F(RecordingFileTest, WriteThatStopsPartWayLeavesTheLastWholeLine) {
     ASSERT_TRUE(created.file);
     ASSERT_EQ(created.file->Append("1\ta\r\n", 1), 0);
     // The disk fills up after the first few bytes of the next write.
-    calls.file.write = [first = true](int fd, const void* data, std::size_t size) mutable -> ssize_t {
+    calls.write = [first = true](int fd, const void* data, std::size_t size) mutable -> ssize_t {
         if (std::exchange(first, false))
             return ::write(fd, data, std::min<std::size_t>(size, 4));
         errno = ENOSPC;
@@ -111,8 +111,8 @@ TEST_F(RecordingFileTest, FolderThatCannotBeWrittenGivesTheCauseAndNoFile) {
     } cases[] = {{"read-only file system", EROFS}, {"permission denied", EACCES}, {"disk full", ENOSPC}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingCalls failing = calls;
-        failing.file.open = [&c](const char*, int, mode_t) {
+        FileCalls failing = calls;
+        failing.open = [&c](const char*, int, mode_t) {
             errno = c.error;
             return -1;
         };

@@ -12,9 +12,9 @@
 #include <cmath>
 #include <fmt/format.h>
 
+#include "core/link_flags.h"
 #include "device/command_channel.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/scripted_transport.h"
 #include "device/unit_usb.h"
 #include "fuzz/fuzz_support.h"

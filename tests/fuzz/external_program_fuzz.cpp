@@ -10,12 +10,12 @@
 
 #include <fmt/format.h>
 
+#include "core/text_encoding.h"
 #include "files/external_program.h"
 #include "fuzz/fuzz_support.h"
 #include "measure/meas_data.h"
 #include "platform/posix_program_launcher.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 #include "support/fake_ports.h"
 
 namespace {

@@ -13,10 +13,10 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "core/text_encoding.h"
 #include "fuzz/fuzz_support.h"
 #include "settings/language.h"
 #include "settings/settings.h"
-#include "settings/text_encoding.h"
 #include "support/fake_ports.h"
 
 namespace {

@@ -18,6 +18,7 @@
 #include <fmt/format.h>
 
 #include "device/device_parameters.h"
+#include "files/external_program.h"
 #include "fuzz/fuzz_support.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
@@ -79,7 +80,9 @@ void CheckChart(const kantrel::test::FakeWindow& window, const TMeasData& store,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kantrel::fuzz::FuzzInput in(data, size);
+    kantrel::ExternalProgramStarter externalProgram;
     kantrel::test::PortsScope ports;
+    kantrel::ports().externalProgram = &externalProgram;
     ReadParameters(in);
     const int rate = in.Byte() % kantrel::kSampleRateCount;
     const std::uint8_t flags = in.Byte();

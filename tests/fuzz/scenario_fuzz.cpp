@@ -17,9 +17,9 @@
 #include <fmt/format.h>
 #include <fstream>
 
+#include "core/link_flags.h"
 #include "device/command_channel.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/packet_layout.h"
 #include "device/unit_usb.h"
 #include "fuzz/fuzz_support.h"

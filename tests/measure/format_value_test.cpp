@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/value_text.h"
 #include "device/device_parameters.h"
 #include "measure/format_value.h"
 
@@ -97,32 +98,6 @@ TEST(FormatValue, ReadValueTextGivesTheShownDigitsWithAPoint) {
             plain.erase(0, plain.find_first_not_of(' '));
             EXPECT_EQ(number->plain, plain);
             EXPECT_EQ(number->value, std::stod(plain));
-        }
-    }
-    struct ReadCase {
-        const char* text;
-        const char* separator;
-        const char* plain;  // nullptr: not a number
-    };
-    const ReadCase cases[] = {
-        {"  -0.0", ".", "-0.0"},
-        {" 1.23457e+06", ".", "1.23457e+06"},
-        {" 1,23457e+06", ",", "1.23457e+06"},
-        {"   nan", ",", nullptr},
-        {"  -inf", ".", nullptr},
-        {" 255.0", ",", nullptr},  // a point where the separator is a comma
-        {" 255,0", ".", nullptr},
-        {"", ".", nullptr},
-        {"   ", ".", nullptr},
-        {" 255.0 N", ".", nullptr},
-        {"+255.0", ".", nullptr},
-    };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << '"' << c.text << "\" sep " << c.separator);
-        const auto number = ReadValueText(c.text, c.separator);
-        ASSERT_EQ(number.has_value(), c.plain != nullptr);
-        if (number) {
-            EXPECT_EQ(number->plain, c.plain);
         }
     }
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "measure/meas_data.h"
 #include "support/measurement_fixture.h"
 

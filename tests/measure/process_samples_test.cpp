@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
+#include "core/value_text.h"
+#include "files/external_program.h"
 #include "measure/format_value.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
@@ -17,9 +19,13 @@ using test::PushSamples;
 
 class ProcessSamplesTest : public testing::Test {
 protected:
-    void SetUp() override { test::UseIdentityParameters(); }
+    void SetUp() override {
+        test::UseIdentityParameters();
+        ports().externalProgram = &externalProgram;
+    }
     std::string Format(double v) { return FormatValue(v); }
 
+    ExternalProgramStarter externalProgram;
     test::PortsScope scope;
 };
 
@@ -404,6 +410,44 @@ TEST_F(ProcessSamplesTest, ExternalProgramStartsForSingleDataSetsOnly) {
     store.ProcessSamples();
     ASSERT_EQ(scope.launcher.calls.size(), 1u);
     EXPECT_EQ(scope.launcher.calls[0].program, "recorder");
+}
+
+// The headless recorder installs no external program: the cycle starts none, whatever
+// the settings say.
+TEST_F(ProcessSamplesTest, WithoutAnExternalProgramInstalledNothingIsStarted) {
+    ports().externalProgram = nullptr;
+    settings.extProgramm = "recorder";
+    TMeasData store(1);
+    store.RequestSingleShot();
+    PushSamples(store, 1, 1);
+    EXPECT_TRUE(store.ProcessSamples());
+    EXPECT_TRUE(scope.launcher.calls.empty());
+    EXPECT_TRUE(scope.window.Messages().empty());
+}
+
+class ChartFeedTest : public testing::Test {
+protected:
+    void SetUp() override { test::UseIdentityParameters(); }
+    test::PortsScope scope;
+};
+
+// The recording's chart feed read the text through a buffer of 64 characters: a value
+// printed with 300 digits reached the chart as a number with 64 digits.
+TEST_F(ChartFeedTest, PointOfAValueWithALongTextEqualsTheText) {
+    deviceParameters.calOutput = {0, 5.37e306, 0, 0, 0}; // raw 1000 reads 5.37e306
+    TMeasData store(1);
+    store.SetAutoRecording(true);
+    test::PushSample(store, 0, 1000);
+    store.ProcessSamples();
+    ASSERT_GT(store.GetMeanText().size(), 64u);
+    ASSERT_EQ(ParseValueText(store.GetMeanText(), ","), 5.37e306);
+    const std::string texts[] = {store.GetMeanText(), store.GetMinText(), store.GetMaxText(),
+                                 store.GetMinAvrText(), store.GetMaxAvrText()};
+    ASSERT_EQ(scope.window.addedPoints.size(), 5u);
+    for (const auto& point : scope.window.addedPoints) {
+        SCOPED_TRACE(point.slot);
+        EXPECT_EQ(point.y, ParseValueText(texts[point.slot], ","));
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
 #include "measure/format_value.h"
 #include "platform/posix_regional_settings.h"
 

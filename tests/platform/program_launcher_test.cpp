@@ -9,8 +9,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "core/parameter_words.h"
 #include "files/external_program.h"
-#include "files/parameter_words.h"
 #include "measure/meas_data.h"
 #include "platform/posix_program_launcher.h"
 #include "settings/settings.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
 #include "record/output_format.h"
 
 namespace kantrel::record {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "files/file_calls.h"
+#include "core/file_calls.h"
 
 #include "settings/ini_file.h"
 #include "settings/language.h"

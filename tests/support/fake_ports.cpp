@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <fmt/format.h>
 
+#include "core/date_time.h"
+#include "core/link_flags.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
-#include "measure/date_time.h"
 #include "measure/meas_data.h"
 #include "settings/language.h"
 #include "settings/settings.h"

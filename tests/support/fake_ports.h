@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "measure/ports.h"
+#include "core/ports.h"
 
 namespace kantrel::test {
 

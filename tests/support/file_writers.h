@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/file_calls.h"
+#include "core/file_calls.h"
 #include "support/fake_ports.h"
 
 namespace kantrel::test {

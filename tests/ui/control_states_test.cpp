@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "form_fixture.h"
 #include "measure/meas_data.h"
 #include "support/measurement_fixture.h"

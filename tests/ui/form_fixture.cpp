@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <filesystem>
 
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
 #include "support/measurement_fixture.h"
@@ -48,6 +48,7 @@ FormTest::FormTest() {
     std::filesystem::remove_all(IsolatedEnvironment::Root() + "/home/.config/Marvix", ignored);
     ui::SetDialogs(&boxes);
     ui::messageBoxes().Clear();
+    ports().externalProgram = &externalProgram;
 }
 
 FormTest::~FormTest() {

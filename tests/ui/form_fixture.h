@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "files/external_program.h"
 #include "support/fake_ports.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -79,6 +80,7 @@ protected:
     // the ring would run full, and ticks once more at the end.
     void FeedAndTick(int count, std::int16_t raw);
 
+    ExternalProgramStarter externalProgram; // installed as the program installs it
     PortsScope fakes;
     FakeDialogs boxes;
     int Saves() const { return static_cast<CountingForm*>(form.get())->saves; }

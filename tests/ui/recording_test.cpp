@@ -10,8 +10,8 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "core/link_flags.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "files/data_file_writer.h"
 #include "form_fixture.h"
 #include "measure/format_value.h"

@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <algorithm>
 
+#include "core/value_text.h"
 #include "device/connection.h"
 #include "measure/meas_data.h"
-#include "measure/value_text.h"
 
 namespace kantrel::test {
 

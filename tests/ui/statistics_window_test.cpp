@@ -11,9 +11,9 @@
 #include <QTableWidget>
 #include <cmath>
 
+#include "core/value_text.h"
 #include "measure/meas_data.h"
 #include "measure/statistics_cases.h"
-#include "measure/value_text.h"
 #include "settings/settings.h"
 #include "statistics_fixture.h"
 #include "support/measurement_fixture.h"

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/link_flags.h"
 #include "device/command_channel.h"
 #include "device/device_parameters.h"
-#include "device/link_flags.h"
 #include "device/measuring_thread.h"
 #include "device/unit_usb.h"
 #include "measure/meas_data.h"

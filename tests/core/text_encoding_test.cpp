@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "settings/text_encoding.h"
+#include "core/text_encoding.h"
 
 namespace kantrel {
 namespace {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The system calls through which the program writes its files: the data file, the
-// settings and language files, and any file written later the same way. Tests replace
+// settings and language files, the flight recorder's recordings, and any file written
+// later the same way. Tests replace
 // them to make a call fail part-way (a full disk), to answer a permission check as it
 // would for a user without the rights that root has, or to end the process right after
 // any one call. Every function returns and sets errno as the system call does.
@@ -29,6 +30,7 @@ struct FileCalls {
     std::function<int(int fd, off_t length)> ftruncate;
     // Reserves the room for `length` bytes from `offset` (posix_fallocate, with errno).
     std::function<int(int fd, off_t offset, off_t length)> allocate;
+    std::function<int(const char* path, mode_t mode)> mkdir;
 
     static FileCalls System();
 };

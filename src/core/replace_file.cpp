@@ -1,4 +1,4 @@
-#include "files/replace_file.h"
+#include "core/replace_file.h"
 
 #include <cerrno>
 #include <csignal>

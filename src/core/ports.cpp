@@ -1,10 +1,10 @@
-#include "measure/ports.h"
+#include "core/ports.h"
 
 #include <chrono>
 #include <ctime>
 #include <fmt/format.h>
 
-#include "measure/date_time.h"
+#include "core/date_time.h"
 
 namespace kantrel {
 
@@ -43,13 +43,7 @@ double Clock::Now() const {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     std::tm local{};
     localtime_r(&seconds, &local);
-    CivilDateTime t;
-    t.year = local.tm_year + 1900;
-    t.month = local.tm_mon + 1;
-    t.day = local.tm_mday;
-    t.hour = local.tm_hour;
-    t.minute = local.tm_min;
-    t.second = local.tm_sec;
+    CivilDateTime t = FromBrokenDownTime(local);
     t.millisecond = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
     return EncodeDateTime(t);
@@ -82,6 +76,8 @@ void KeyInjector::Pause(int) {}
 
 int ProgramLauncher::Launch(const std::string&, const std::string&) { return 0; }
 
+void ExternalProgram::HandOver(TMeasData&, int) {}
+
 void DataSetSink::DataSetStored(const TMeasData&, int) {}
 void DataSetSink::DataSetsSaved() {}
 
@@ -104,6 +100,9 @@ Clock& clock() { return OrDefault(ports().clock); }
 TimerFactory& timers() { return OrDefault(ports().timers); }
 KeyInjector& keys() { return OrDefault(ports().keys); }
 ProgramLauncher& launcher() { return OrDefault(ports().launcher); }
+ExternalProgram& externalProgram() {
+    return OrDefault(ports().externalProgram);
+}
 DataSetSink& dataSetSink() {
     return OrDefault(ports().dataSets);
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-// The interfaces through which the core reaches the window, the operator and the
-// operating system. The window and the platform adapters implement them; tests fake
-// them. Every port has a default that does nothing or passes text through unchanged.
+// The interfaces through which the lower layers reach the window, the operator, the
+// operating system and the external program. The window, the platform adapters and the
+// files layer implement them, each program installs its own, and tests fake them. Every
+// port has a default that does nothing or passes text through unchanged.
 
 #include <cstdint>
 #include <functional>
@@ -106,13 +107,27 @@ public:
     virtual void Pause(int milliseconds);
 };
 
-// Starts a program without waiting for it. Returns a shell-style result code: above 32
-// means started; 2 file not found, 3 path not found, 8 out of memory, 11 bad format,
-// 26 access denied, 31 no program for the file type, other values a general failure.
+// Starts a program without waiting for it; the parameters are one line, which becomes
+// the program's arguments as parameter_words.h splits it. Returns a shell-style result
+// code: above 32 means started; 2 file not found, 3 path not found, 8 out of memory,
+// 11 bad format, 26 access denied, 31 no program for the file type, other values a
+// general failure.
 class ProgramLauncher {
 public:
     virtual ~ProgramLauncher() = default;
     virtual int Launch(const std::string& program, const std::string& parameters);
+};
+
+// The external program that takes each data set taken singly (SINGLE SHOT or the
+// instrument's key). Called by the processing cycle inside the refresh tick, on the main
+// thread: it must return without waiting for the program or the operator.
+class ExternalProgram {
+public:
+    virtual ~ExternalProgram() = default;
+    // Row `row` of the store has just been stored. The store's current value texts may be
+    // changed on the way (the decimal separator the program gets). The default starts
+    // nothing.
+    virtual void HandOver(TMeasData& store, int row);
 };
 
 // Receives every data set that the processing cycle stores, and hears when the stored
@@ -133,6 +148,7 @@ struct Ports {
     TimerFactory* timers = nullptr;
     KeyInjector* keys = nullptr;
     ProgramLauncher* launcher = nullptr;
+    ExternalProgram* externalProgram = nullptr;
     DataSetSink* dataSets = nullptr;
 };
 
@@ -144,6 +160,7 @@ Clock& clock();
 TimerFactory& timers();
 KeyInjector& keys();
 ProgramLauncher& launcher();
+ExternalProgram& externalProgram();
 DataSetSink& dataSetSink();
 
 }  // namespace kantrel

@@ -1,4 +1,4 @@
-#include "device/link_flags.h"
+#include "core/link_flags.h"
 
 namespace kantrel {
 

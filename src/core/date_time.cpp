@@ -1,4 +1,4 @@
-#include "measure/date_time.h"
+#include "core/date_time.h"
 
 #include <cmath>
 
@@ -68,6 +68,17 @@ std::tm ToBrokenDownTime(const CivilDateTime& t) {
     tm.tm_sec = t.second;
     tm.tm_isdst = -1;
     return tm;
+}
+
+CivilDateTime FromBrokenDownTime(const std::tm& tm) {
+    CivilDateTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    return t;
 }
 
 }  // namespace kantrel

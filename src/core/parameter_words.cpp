@@ -1,4 +1,4 @@
-#include "files/parameter_words.h"
+#include "core/parameter_words.h"
 
 namespace kantrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "files/file_calls.h"
+#include "core/file_calls.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -36,6 +36,7 @@ FileCalls FileCalls::System() {
         errno = error;
         return -1;
     };
+    calls.mkdir = [](const char* path, mode_t mode) { return ::mkdir(path, mode); };
     return calls;
 }
 

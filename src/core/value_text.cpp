@@ -1,8 +1,7 @@
-#include "measure/value_text.h"
+#include "core/value_text.h"
 
 #include <charconv>
 #include <cmath>
-#include <string>
 
 namespace kantrel {
 
@@ -18,7 +17,7 @@ std::string_view TrimBlanks(std::string_view text) {
 
 } // namespace
 
-std::optional<double> ParseValueText(std::string_view text, std::string_view decimalSeparator) {
+std::optional<ValueTextNumber> ReadValueText(std::string_view text, std::string_view decimalSeparator) {
     text = TrimBlanks(text);
     std::string plain;
     plain.reserve(text.size());
@@ -37,10 +36,16 @@ std::optional<double> ParseValueText(std::string_view text, std::string_view dec
     double value = 0.0;
     const char* end = plain.data() + plain.size();
     const auto [stop, ec] = std::from_chars(plain.data(), end, value);
-    // from_chars also reads "inf", "infinity" and "nan": no point may come from them.
+    // from_chars also reads "inf", "infinity" and "nan": no number may come from them.
     if (ec != std::errc() || stop != end || !std::isfinite(value))
         return std::nullopt;
-    return value;
+    return ValueTextNumber{std::move(plain), value};
+}
+
+std::optional<double> ParseValueText(std::string_view text, std::string_view decimalSeparator) {
+    if (const auto number = ReadValueText(text, decimalSeparator))
+        return number->value;
+    return std::nullopt;
 }
 
 } // namespace kantrel

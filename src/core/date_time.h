@@ -23,5 +23,7 @@ double EncodeDateTime(const CivilDateTime& t);
 // The C library's broken-down time of t (milliseconds dropped), with daylight saving
 // time left for the library to decide (tm_isdst -1).
 std::tm ToBrokenDownTime(const CivilDateTime& t);
+// The date and time of a broken-down time, with millisecond 0.
+CivilDateTime FromBrokenDownTime(const std::tm& tm);
 
 }  // namespace kantrel

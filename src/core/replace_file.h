@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/file_calls.h"
+#include "core/file_calls.h"
 
 namespace kantrel {
 
