@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "core/parameter_words.h"
 #include "core/text_encoding.h"
 #include "files/external_program.h"
 #include "fuzz/fuzz_support.h"
@@ -20,19 +21,9 @@
 
 namespace {
 
-// Quotes a word for a POSIX shell: in single quotes, a quote written as '\''.
-std::string Quoted(const std::string& word) {
-    std::string quoted = "'";
-    for (const char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 void CheckSplitting(const std::string& line) {
     const std::vector<std::string> words = kantrel::SplitShellWords(line);
-    std::string joined;
-    for (const std::string& word : words)
-        joined += Quoted(word) + " ";
+    const std::string joined = kantrel::JoinShellWords(words);
     FUZZ_CHECK_MSG(kantrel::SplitShellWords(joined) == words, fmt::format("line \"{}\"", line));
 }
 

@@ -16,8 +16,10 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <fstream>
+#include <map>
 
 #include "core/link_flags.h"
+#include "core/text_encoding.h"
 #include "device/command_channel.h"
 #include "device/device_parameters.h"
 #include "device/packet_layout.h"
@@ -64,11 +66,31 @@ const std::string& SignalFolder() {
     return folder;
 }
 
-// What the program reads of an answer text: the instrument cuts it to 26 bytes, the
-// program takes it up to its first zero byte and its field length.
+// The byte of Windows-1252, the instrument's code page, for one character in UTF-8;
+// '?' for a character that code page does not have.
+char InstrumentByte(const std::string& utf8Character) {
+    static const std::map<std::string, char> bytes = [] {
+        std::map<std::string, char> table;
+        for (int b = 0; b <= 0xFF; ++b)
+            table.emplace(kantrel::Windows1252ToUtf8(std::string(1, static_cast<char>(b))), static_cast<char>(b));
+        return table;
+    }();
+    const auto found = bytes.find(utf8Character);
+    return found == bytes.end() ? '?' : found->second;
+}
+
+// What the program reads of an answer text: the instrument sends it in its code page,
+// cut to 26 bytes; the program takes it up to its first zero byte and its field length
+// and shows it decoded.
 std::string AsRead(const std::string& text, std::size_t fieldLength) {
-    const std::string sent = text.substr(0, std::min<std::size_t>(26, fieldLength));
-    return sent.substr(0, sent.find('\0'));
+    std::string sent;
+    for (const char32_t c : kantrel::Utf8ToCodePoints(text)) {
+        std::string character;
+        kantrel::AppendUtf8(character, c);
+        sent += InstrumentByte(character);
+    }
+    sent = sent.substr(0, std::min<std::size_t>(26, fieldLength));
+    return kantrel::Windows1252ToUtf8(sent.substr(0, sent.find('\0')));
 }
 
 bool Received(std::string_view code) {

@@ -1,7 +1,5 @@
 #include "support/test_environment.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,17 +40,6 @@ IsolatedEnvironment::~IsolatedEnvironment() {
 }
 
 const std::string& IsolatedEnvironment::Root() { return RootStorage(); }
-
-std::string TestFolder() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "outside-a-test";
-    for (char& c : name)
-        if (c == '/')
-            c = '_';
-    const std::string folder = IsolatedEnvironment::Root() + "/" + name;
-    std::filesystem::create_directories(folder);
-    return folder;
-}
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
