@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/text_encoding.h"
+
 namespace kantrel {
 namespace {
 
@@ -69,7 +71,7 @@ std::string TemporaryName(const std::string& target, bool withName) {
     const std::size_t room = kMaxNameBytes - 1 - suffix.size();
     if (name.size() > room) {
         std::size_t cut = room;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        while (cut > 0 && IsUtf8ContinuationByte(name[cut]))
             --cut;
         name.resize(cut);
     }

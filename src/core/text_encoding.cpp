@@ -22,10 +22,6 @@ void AppendWindows1252(std::string& out, unsigned char c) {
         AppendUtf8(out, c);
 }
 
-bool IsContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
 // The range of the second byte after a lead byte: it rules out overlong forms,
 // surrogates and code points beyond U+10FFFF.
 struct SecondByteRange {
@@ -128,7 +124,7 @@ Utf8Sequence NextUtf8Sequence(std::string_view bytes) {
             return {Utf8Sequence::Truncated, 0};
         const auto c = static_cast<unsigned char>(bytes[k]);
         const SecondByteRange range = k == 1 ? SecondByteAfter(lead) : SecondByteRange{0x80, 0xBF};
-        if (!IsContinuation(c) || c < range.low || c > range.high)
+        if (!IsUtf8ContinuationByte(static_cast<char>(c)) || c < range.low || c > range.high)
             return {Utf8Sequence::Invalid, 0};
     }
     return {Utf8Sequence::Valid, length};
@@ -171,6 +167,11 @@ std::string DecodeTextFile(std::string_view bytes) {
     out.reserve(bytes.size());
     DecodeAvailable(bytes, true, out);
     return out;
+}
+
+std::size_t CountUtf8Characters(std::string_view text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return !IsUtf8ContinuationByte(c); }));
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {

@@ -26,6 +26,13 @@ struct Utf8Sequence {
 Utf8Sequence NextUtf8Sequence(std::string_view bytes);
 bool IsValidUtf8(std::string_view bytes);
 
+// A byte that continues a UTF-8 sequence (10xxxxxx) and so starts no character.
+constexpr bool IsUtf8ContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+// The characters of a UTF-8 text: its bytes that start one.
+std::size_t CountUtf8Characters(std::string_view text);
+
 // Decodes a text that arrives in pieces. A sequence cut by the end of a piece waits
 // for the next piece; Finish decodes what is left at the end of the text.
 class TextDecoder {

@@ -8,22 +8,12 @@
 #include <system_error>
 
 #include "core/ports.h"
+#include "core/text_encoding.h"
 #include "measure/meas_data.h"
 #include "settings/settings.h"
 
 namespace kantrel {
 namespace {
-
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::size_t CountCharacters(std::string_view text) {
-    std::size_t count = 0;
-    for (char c : text)
-        count += IsContinuationByte(c) ? 0 : 1;
-    return count;
-}
 
 // A row number: an integer, possibly beyond the 32-bit range (then outside the table).
 struct RowNumber {
@@ -137,7 +127,7 @@ private:
         if (t)
             row.timestamp = *t / 86400000.0;
         // A time text of fewer than eight characters is listed but not drawn.
-        if (CountCharacters(row.subItems[kTime]) >= 8)
+        if (CountUtf8Characters(row.subItems[kTime]) >= 8)
             Draw(row, t);
     }
 

@@ -16,10 +16,6 @@ bool IsWhitespace(char c) {
     return c != '\0' && static_cast<unsigned char>(c) <= 0x20;
 }
 
-bool StartsCharacter(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-}
-
 } // namespace
 
 std::size_t MemorySource::Read(char* buffer, std::size_t size) {
@@ -100,7 +96,7 @@ std::optional<std::string> DataFileScanner::ReadWord(std::size_t maxChars) {
     while (Available()) {
         const std::size_t start = pos_;
         while (pos_ < text_.size() && !IsWhitespace(text_[pos_])) {
-            if (StartsCharacter(text_[pos_]) && ++characters > maxChars)
+            if (!IsUtf8ContinuationByte(text_[pos_]) && ++characters > maxChars)
                 return std::nullopt;
             ++pos_;
         }
@@ -116,7 +112,7 @@ std::optional<std::string> DataFileScanner::ReadTabField(std::size_t maxChars) {
     std::size_t characters = 0;
     while (Available() && text_[pos_] != '\t') {
         char c = text_[pos_];
-        if (StartsCharacter(c) && ++characters > maxChars)
+        if (!IsUtf8ContinuationByte(c) && ++characters > maxChars)
             return std::nullopt;
         ++pos_;
         if (c == '\r' && Available() && text_[pos_] == '\n')

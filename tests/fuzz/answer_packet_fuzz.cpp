@@ -30,14 +30,12 @@ constexpr TransferOutcome kOutcomes[] = {TransferOutcome::CompletedAtOnce,
                                          TransferOutcome::CompletedAfterWait, TransferOutcome::NotCompleted,
                                          TransferOutcome::Failed};
 
-std::size_t Characters(const std::string& utf8) { return kantrel::Utf8ToCodePoints(utf8).size(); }
-
 void CheckParameters() {
     const kantrel::DeviceParameters& p = kantrel::deviceParameters;
     // Texts arrive in Windows-1252, one byte per character, and are kept in UTF-8.
-    FUZZ_CHECK(Characters(p.deviceSerial) <= 20);
-    FUZZ_CHECK(Characters(p.sensorSerial) <= 20);
-    FUZZ_CHECK(Characters(p.unitText) <= 8);
+    FUZZ_CHECK(kantrel::CountUtf8Characters(p.deviceSerial) <= 20);
+    FUZZ_CHECK(kantrel::CountUtf8Characters(p.sensorSerial) <= 20);
+    FUZZ_CHECK(kantrel::CountUtf8Characters(p.unitText) <= 8);
     FUZZ_CHECK((kantrel::readoutMask.load() & ~kantrel::kReadoutComplete) == 0);
     // An answer's number is digits, a point and an exponent; "nan" and "inf" are none.
     for (const double number : {p.fullScale, p.scaleOffset, p.nominalValue})
@@ -76,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const auto* texts : {&ports.window.firmwareTexts, &ports.window.deviceErrorTexts})
         for (const std::string& text : *texts)
-            FUZZ_CHECK(Characters(text) <= kantrel::kMaxAnswerText);
+            FUZZ_CHECK(kantrel::CountUtf8Characters(text) <= kantrel::kMaxAnswerText);
     CheckParameters();
     kantrel::instrumentConnected = false;
     return 0;
